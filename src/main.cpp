@@ -1,0 +1,21 @@
+#include "platform/local_file_access.h"
+#include "platform/message_box_reporter.h"
+#include "platform/qsettings_store.h"
+#include "windows/main/main_window.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[])
+{
+    const QString section = QSettingsStore::sectionForProgram(argv[0]);
+    QApplication application(argc, argv);
+    application.setApplicationName(section);
+    application.setApplicationVersion(QStringLiteral(CHATSLATE_VERSION));
+
+    QSettingsStore settingsStore(section);
+    LocalFileAccess files;
+    MessageBoxReporter messages;
+    MainWindow window({settingsStore, files, messages});
+    window.show();
+    return application.exec();
+}

@@ -1,0 +1,15 @@
+#pragma once
+
+#include "platform/file_access.h"
+
+// Files the platform's own file API reaches: local folders and mounted shares, and on Windows also
+// \\SERVER\Share paths.
+class LocalFileAccess final : public FileAccess
+{
+public:
+    FileReadResult readAll(const QString& path) override;
+    FileError replaceAll(const QString& path, const QByteArray& bytes) override;
+
+    // Off Windows a backslash is a path separator; the text the user typed stays unchanged elsewhere.
+    static QString nativePath(const QString& path);
+};

@@ -1,0 +1,73 @@
+#include "windows/common/controls.h"
+
+#include "windows/common/clickable_label.h"
+#include "windows/common/tick_box.h"
+#include "windows/common/window_look.h"
+
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+namespace {
+
+template <typename Control>
+Control* placed(Control* control, const Controls::Twips& at)
+{
+    WindowLook::place(control, at.left, at.top, at.width, at.height);
+    return control;
+}
+
+} // namespace
+
+ClickableLabel* Controls::titleLabel(QWidget* parent, const QString& name, const QString& caption, Twips at,
+                                     qreal points)
+{
+    auto* label = placed(new ClickableLabel(name, caption, parent), at);
+    label->setFont(WindowLook::arialBold(points));
+    WindowLook::setColours(label, WindowLook::black, WindowLook::green);
+    return label;
+}
+
+QPushButton* Controls::button(QWidget* parent, const QString& name, const QString& caption, Twips at)
+{
+    auto* button = placed(new QPushButton(caption, parent), at);
+    button->setObjectName(name);
+    button->setAutoDefault(false);
+    return button;
+}
+
+TickBox* Controls::tickBox(QWidget* parent, const QString& name, const QString& caption, Twips at, short value)
+{
+    auto* box = placed(new TickBox(name, caption, parent), at);
+    box->setValue(value);
+    return box;
+}
+
+QLineEdit* Controls::lineEdit(QWidget* parent, const QString& name, const QString& text, Twips at)
+{
+    auto* field = placed(new QLineEdit(text, parent), at);
+    field->setObjectName(name);
+    return field;
+}
+
+QPlainTextEdit* Controls::multiLine(QWidget* parent, const QString& name, const QString& text, Twips at)
+{
+    auto* field = new QPlainTextEdit(text, parent);
+    field->setObjectName(name);
+    setUpMultiLine(field, at);
+    return field;
+}
+
+void Controls::setUpMultiLine(QPlainTextEdit* field, Twips at)
+{
+    WindowLook::place(field, at.left, at.top, at.width, at.height);
+    field->setLineWrapMode(QPlainTextEdit::NoWrap);
+    field->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    field->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    field->setTabChangesFocus(true);
+}
+
+void Controls::keepOutOfFocus(QWidget* control)
+{
+    control->setFocusPolicy(Qt::NoFocus);
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+
+class ClickableLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QWidget;
+class TickBox;
+
+// Builders for the controls of the three windows, placed by their design position in twips.
+namespace Controls {
+
+struct Twips
+{
+    int left, top, width, height;
+};
+
+// Arial bold, green on black: the title rows of every window.
+ClickableLabel* titleLabel(QWidget* parent, const QString& name, const QString& caption, Twips at, qreal points);
+QPushButton* button(QWidget* parent, const QString& name, const QString& caption, Twips at);
+TickBox* tickBox(QWidget* parent, const QString& name, const QString& caption, Twips at, short value);
+QLineEdit* lineEdit(QWidget* parent, const QString& name, const QString& text, Twips at);
+// Multi-line, both scroll bars; Tab moves the focus on, as in every other field.
+QPlainTextEdit* multiLine(QWidget* parent, const QString& name, const QString& text, Twips at);
+void setUpMultiLine(QPlainTextEdit* field, Twips at);
+
+// A control of the band below the visible client area: never reachable by the keyboard, or a user
+// could type into a field they cannot see.
+void keepOutOfFocus(QWidget* control);
+
+} // namespace Controls

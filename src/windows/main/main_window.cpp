@@ -1,0 +1,336 @@
+#include "windows/main/main_window.h"
+
+#include "livelog/code_page.h"
+#include "livelog/live_log.h"
+#include "livelog/live_log_format.h"
+#include "livelog/status_texts.h"
+#include "platform/message_reporter.h"
+#include "windows/common/clickable_label.h"
+#include "windows/common/controls.h"
+#include "windows/common/frame_placement.h"
+#include "windows/common/interval_timer.h"
+#include "windows/common/tick_box.h"
+#include "windows/common/window_look.h"
+#include "windows/main/live_view.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace {
+
+constexpr int refreshInterval = 3000;
+const QColor paleYellow{255, 255, 192};
+const QColor paleGreen{192, 255, 192};
+const QColor white{255, 255, 255};
+
+} // namespace
+
+MainWindow::MainWindow(ProgramServices services, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                          | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
+    , m_services(services)
+    , m_settings(services.settingsStore)
+{
+    setObjectName(QStringLiteral("BD_CHATSLATE_MAIN"));
+    setWindowTitle(WindowLook::mainCaption);
+    setWindowIcon(WindowLook::programIcon());
+    setFont(WindowLook::dialogFont());
+    m_placement = new FramePlacement(this);
+    createControls();
+    setTabOrder();
+    load();
+    // The desktop session may end the program without closing the window first.
+    connect(qApp, &QCoreApplication::aboutToQuit, this, &MainWindow::runCloseSequence);
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::createControls()
+{
+    using Controls::Twips;
+    Controls::titleLabel(this, QStringLiteral("BD_CHATSLATE_TITLE_1"), QStringLiteral("BRAMBLEDYNE"),
+                         Twips{120, 120, 1935, 375}, 9.75);
+    Controls::titleLabel(this, QStringLiteral("CHATSLATE"), QStringLiteral("BD-ChatSlate"),
+                         Twips{2040, 120, 1815, 375}, 9.75);
+    Controls::titleLabel(this, QStringLiteral("BD_CHATSLATE_VERSION"), WindowLook::versionCaption,
+                         Twips{3840, 120, 1455, 375}, 9.75);
+    m_creatorLabel = Controls::titleLabel(this, QStringLiteral("BD_CHATSLATE_CREATOR"), WindowLook::creatorCaption,
+                                          Twips{5280, 120, 3255, 375}, 9);
+    connect(m_creatorLabel, &ClickableLabel::clicked, this, &MainWindow::onCreatorClicked);
+
+    m_liveView = new LiveView(this);
+    Controls::setUpMultiLine(m_liveView, Twips{240, 600, 10335, 2295});
+    m_liveView->setReadOnly(true);
+    m_liveView->setFont(WindowLook::arialBold(12));
+    WindowLook::setColours(m_liveView, paleYellow, WindowLook::black);
+
+    m_ownText = Controls::multiLine(this, QStringLiteral("BD_CHATSLATE_MY_TEXT_TEXTBOX"), QString(),
+                                    Twips{240, 3120, 10335, 975});
+    m_ownText->setReadOnly(true);
+    m_ownText->setFont(WindowLook::arialBold(12));
+    WindowLook::setColours(m_ownText, paleGreen, WindowLook::black);
+
+    m_settingsButton = Controls::button(this, QStringLiteral("SETTINGS_BUTTON"), QStringLiteral("Settings"),
+                                        Twips{360, 4320, 1215, 495});
+    m_alwaysOnTop = Controls::tickBox(this, QStringLiteral("AlwaysOnTopTimer_TICKBOX"),
+                                      QStringLiteral("Always On Top"), Twips{1920, 4440, 1455, 255},
+                                      TickBox::ticked);
+    m_autoRefresh = Controls::tickBox(this, QStringLiteral("AUTO_REFRESH_TICKBOX"), QStringLiteral("Auto Refresh"),
+                                      Twips{3720, 4440, 1335, 255}, TickBox::unticked);
+    m_autoRefresh->setToolTip(QStringLiteral("Auto Refresh Every 3 Seconds"));
+    connect(m_autoRefresh, &QCheckBox::stateChanged, this, &MainWindow::onAutoRefreshChanged);
+    m_refreshButton = Controls::button(this, QStringLiteral("REFRESH_BUTTON"), QStringLiteral("Refresh"),
+                                       Twips{5280, 4320, 1215, 495});
+    m_refreshButton->setEnabled(false);
+    connect(m_refreshButton, &QPushButton::clicked, this, &MainWindow::onRefreshClicked);
+    m_postButton = Controls::button(this, QStringLiteral("CHATSLATE_BUTTON"), QStringLiteral("CHATSLATE"),
+                                    Twips{6720, 4320, 2055, 495});
+    m_postButton->setEnabled(false);
+    connect(m_postButton, &QPushButton::clicked, this, &MainWindow::onPostClicked);
+    m_exitButton = Controls::button(this, QStringLiteral("EXIT_BUTTON"), QStringLiteral("Exit"),
+                                    Twips{9000, 4320, 1455, 495});
+    connect(m_exitButton, &QPushButton::clicked, this, &QWidget::close);
+
+    // The lower band, outside the visible client area at the default size.
+    m_postToTop = Controls::tickBox(this, QStringLiteral("POST_TO_TOP_TICKBOX"), QStringLiteral("Post To Top"),
+                                    Twips{600, 5040, 1335, 255}, TickBox::ticked);
+    m_postToTop->hide();
+    m_postToBottom = Controls::tickBox(this, QStringLiteral("POST_TO_BOTTOM_TICKBOX"),
+                                       QStringLiteral("Post To Bottom"), Twips{2040, 5040, 1575, 255},
+                                       TickBox::unticked);
+    m_postToBottom->setEnabled(false);
+    m_postToBottom->hide();
+    m_refreshLight = new QLabel(this);
+    m_refreshLight->setObjectName(QStringLiteral("REFRESH_LIGHT_LABEL"));
+    WindowLook::place(m_refreshLight, 4080, 5040, 1335, 135);
+    WindowLook::setColours(m_refreshLight, white, WindowLook::black);
+    m_refreshLight->hide();
+    m_combinedText = Controls::multiLine(this, QStringLiteral("COMBINED_TEXT_TEXTBOX"),
+                                         QStringLiteral("COMBINED TEXT\r\n"), Twips{3240, 5400, 7335, 1095});
+    m_combinedText->setReadOnly(true);
+    m_emptyText = Controls::lineEdit(this, QStringLiteral("EMPTY_TEXTBOX"), QString(), Twips{240, 5640, 615, 375});
+    m_emptyText->hide();
+    m_logFileName = Controls::lineEdit(this, QStringLiteral("SLASH_CHATSLATE_LIVE_LOG_FILENAME"),
+                                       LiveLogFormat::fileName, Twips{120, 6240, 2055, 285});
+    m_logFileName->hide();
+    m_shareLabel = Controls::titleLabel(this, QStringLiteral("BD_CHATSLATE_SHARE_LABEL"),
+                                        WindowLook::shareLabelCaption, Twips{120, 6600, 7575, 255}, 9.75);
+    m_shareLabel->setAutoFillBackground(false);
+    m_shareLabel->setPalette(palette());
+    m_shareLabel->hide();
+    m_shareLocation = Controls::lineEdit(this, QStringLiteral("BD_CHATSLATE_SHARE_TEXTBOX"), QString(),
+                                         Twips{120, 6840, 8775, 375});
+    m_shareLocation->setFont(WindowLook::arialBold(9.75));
+    m_lineEnd = Controls::multiLine(this, QStringLiteral("LINE_END_TEXTBOX"),
+                                    CodePage::decode(LiveLogFormat::separator), Twips{9240, 6840, 735, 615});
+    m_lineEnd->setReadOnly(true);
+    for (QWidget* control : {static_cast<QWidget*>(m_postToTop), static_cast<QWidget*>(m_postToBottom),
+                             static_cast<QWidget*>(m_combinedText), static_cast<QWidget*>(m_emptyText),
+                             static_cast<QWidget*>(m_logFileName), static_cast<QWidget*>(m_shareLocation),
+                             static_cast<QWidget*>(m_lineEnd)})
+        Controls::keepOutOfFocus(control);
+
+    m_refreshTimer = new IntervalTimer(QStringLiteral("MAIN_TEXT_REFRESH_TIMER"), this);
+    connect(m_refreshTimer, &IntervalTimer::tick, this, &MainWindow::onRefreshTick);
+    // Switched together with the refresh timer; it never gets an interval and so never fires.
+    m_refreshMonitor = new IntervalTimer(QStringLiteral("REFRESH_TIMER_MONITOR"), this);
+}
+
+void MainWindow::setTabOrder()
+{
+    const QList<QWidget*> order{m_exitButton,    m_liveView,    m_ownText,     m_postButton,
+                                m_refreshButton, m_autoRefresh, m_alwaysOnTop, m_settingsButton};
+    for (qsizetype i = 1; i < order.size(); ++i)
+        QWidget::setTabOrder(order.at(i - 1), order.at(i));
+    m_exitButton->setFocus();
+}
+
+void MainWindow::load()
+{
+    m_placement->apply(m_settings.readPlacement(SettingsKeys::mainWindow));
+    m_alwaysOnTop->setValue(m_settings.readTick(SettingsKeys::alwaysOnTop, SettingsKeys::alwaysOnTopDefault));
+    m_shareLocation->setText(m_settings.readShareLocation());
+    m_autoRefresh->setValue(m_settings.readTick(SettingsKeys::autoRefresh, SettingsKeys::autoRefreshDefault));
+    m_refreshTimer->setInterval(refreshInterval);
+    m_liveView->showStatus(StatusText::loading);
+
+    if (!hasShareLocation()) {
+        m_refreshTimer->setEnabled(false);
+        m_autoRefresh->setEnabled(false);
+        m_postButton->setEnabled(false);
+        m_refreshButton->setEnabled(false);
+        m_liveView->showStatus(StatusText::configure);
+    } else if (m_autoRefresh->value() == TickBox::ticked) {
+        m_liveView->showStatus(StatusText::loading);
+        m_autoRefresh->setEnabled(true);
+        m_postButton->setEnabled(true);
+        m_refreshButton->setEnabled(true);
+        m_refreshTimer->setEnabled(true);
+    } else {
+        m_liveView->showStatus(StatusText::autoRefreshDisabled);
+        m_autoRefresh->setEnabled(true);
+        m_postButton->setEnabled(false);
+        m_refreshButton->setEnabled(false);
+        m_refreshTimer->setEnabled(false);
+    }
+}
+
+void MainWindow::runCloseSequence()
+{
+    if (m_closeSequenceDone)
+        return;
+    m_closeSequenceDone = true;
+    const QPointF position = m_placement->positionTwips();
+    m_settings.savePosition(SettingsKeys::mainWindow, static_cast<float>(position.x()),
+                            static_cast<float>(position.y()));
+    m_settings.saveTick(SettingsKeys::alwaysOnTop, m_alwaysOnTop->value());
+    m_settings.saveTick(SettingsKeys::autoRefresh, m_autoRefresh->value());
+    m_settings.saveShareLocation(m_shareLocation->text());
+    m_refreshTimer->setEnabled(false);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    runCloseSequence();
+    event->accept();
+}
+
+void MainWindow::takeSavedShareLocation(const QString& shareLocation)
+{
+    m_shareLocation->setText(shareLocation);
+    if (!hasShareLocation()) {
+        m_refreshTimer->setEnabled(false);
+        m_autoRefresh->setValue(TickBox::unticked);
+        m_autoRefresh->setEnabled(false);
+        m_postButton->setEnabled(false);
+        m_refreshButton->setEnabled(false);
+        m_ownText->setReadOnly(true);
+        return;
+    }
+    m_autoRefresh->setValue(TickBox::unticked);
+    m_autoRefresh->setEnabled(true);
+    m_refreshTimer->setEnabled(false);
+    m_postButton->setEnabled(false);
+    m_refreshButton->setEnabled(false);
+    m_ownText->setReadOnly(true);
+    m_liveView->showStatus(StatusText::autoRefreshDisabled);
+}
+
+bool MainWindow::hasShareLocation() const
+{
+    return m_shareLocation->text() != m_emptyText->text();
+}
+
+QString MainWindow::shareLocation() const
+{
+    return m_shareLocation->text();
+}
+
+// The own text exactly as typed: line breaks as CR LF, non-breaking spaces kept (toPlainText() would
+// turn those into plain spaces).
+QString MainWindow::ownTextAsTyped() const
+{
+    QString text = m_ownText->document()->toRawText();
+    text.replace(QChar::ParagraphSeparator, QLatin1String("\r\n"));
+    text.replace(QChar::LineSeparator, QLatin1String("\r\n"));
+    return text;
+}
+
+void MainWindow::onAutoRefreshChanged()
+{
+    if (!hasShareLocation()) {
+        m_refreshTimer->setEnabled(false);
+        m_refreshMonitor->setEnabled(false);
+        m_autoRefresh->setValue(TickBox::unticked);
+        m_autoRefresh->setEnabled(false);
+        m_postButton->setEnabled(false);
+        m_refreshButton->setEnabled(false);
+    } else if (m_autoRefresh->value() == TickBox::ticked) {
+        m_refreshTimer->setEnabled(true);
+        m_refreshMonitor->setEnabled(true);
+        m_postButton->setEnabled(true);
+        m_refreshButton->setEnabled(true);
+        m_settingsButton->setEnabled(false);
+        m_ownText->setReadOnly(false);
+        m_liveView->showStatus(StatusText::autoRefreshEnabled);
+    } else {
+        m_refreshTimer->setEnabled(false);
+        m_refreshMonitor->setEnabled(false);
+        m_postButton->setEnabled(false);
+        m_refreshButton->setEnabled(true);
+        m_settingsButton->setEnabled(true);
+        m_ownText->setReadOnly(true);
+    }
+}
+
+void MainWindow::onRefreshTick()
+{
+    const FileReadResult result = LiveLog::read(m_services.files, shareLocation());
+    if (result.error.failed())
+        m_liveView->showStatus(StatusText::readFailed(result.error));
+    else
+        m_liveView->showLog(result.bytes);
+}
+
+void MainWindow::onRefreshClicked()
+{
+    m_liveView->showStatus(StatusText::refreshing);
+    const FileReadResult result = LiveLog::read(m_services.files, shareLocation());
+    if (result.error.failed()) {
+        m_liveView->showStatus(StatusText::readFailed(result.error));
+        reportWithRefreshPaused(LiveLog::describe(result.error));
+        return;
+    }
+    m_liveView->showLog(result.bytes);
+}
+
+void MainWindow::onPostClicked()
+{
+    if (m_postToTop->value() != TickBox::ticked)
+        return;
+    m_postButton->setEnabled(false);
+    m_refreshTimer->setEnabled(false);
+    const auto endPosting = [this] {
+        m_postButton->setEnabled(true);
+        m_refreshTimer->setEnabled(true);
+    };
+
+    const CodePage::Encoded ownText = CodePage::encode(ownTextAsTyped());
+    if (!ownText.unencodable.isEmpty()
+        && !m_services.messages.askToProceed(
+            this, QStringLiteral("The live log cannot hold these characters of your text: %1\n\n"
+                                 "Post the text with each of them replaced by \"?\"? Choose No to go back "
+                                 "and change the text.")
+                      .arg(ownText.unencodable))) {
+        endPosting();
+        return;
+    }
+
+    const LiveLog::PostResult result = LiveLog::post(m_services.files, shareLocation(), ownText.bytes);
+    if (!result.read.error.failed())
+        m_liveView->showLog(result.read.bytes);
+    if (result.failed()) {
+        m_services.messages.showError(this, QStringLiteral("Your text was not posted; it is still in its field.\n\n")
+                                                + LiveLog::describe(result.error()));
+        endPosting();
+        return;
+    }
+    m_ownText->setPlainText(m_emptyText->text());
+    endPosting();
+}
+
+void MainWindow::onCreatorClicked()
+{
+    m_creatorLabel->setText(WindowLook::creatorAddress);
+}
+
+void MainWindow::reportWithRefreshPaused(const QString& message)
+{
+    const bool wasEnabled = m_refreshTimer->isEnabled();
+    m_refreshTimer->setEnabled(false);
+    m_services.messages.showError(this, message);
+    m_refreshTimer->setEnabled(wasEnabled);
+}

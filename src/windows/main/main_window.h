@@ -1,0 +1,82 @@
+#pragma once
+
+#include "settings/settings.h"
+#include "windows/common/program_services.h"
+
+#include <QWidget>
+
+class ClickableLabel;
+class FramePlacement;
+class IntervalTimer;
+class LiveView;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class TickBox;
+
+// BD_CHATSLATE_MAIN: the live log view, the own text and its post button, and the refresh cycle's
+// controls. All of its state lives in its controls.
+class MainWindow final : public QWidget
+{
+    Q_OBJECT
+
+public:
+    // Builds the window in its design state and runs its load sequence; it is not shown yet.
+    explicit MainWindow(ProgramServices services, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // What the settings window's "Save To Registry" does to this window once it has saved a share
+    // location: the location takes effect at once and auto refresh is left off.
+    void takeSavedShareLocation(const QString& shareLocation);
+
+    // Runs the close sequence unless it has run already; every way the program ends passes here.
+    void runCloseSequence();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void createControls();
+    void setTabOrder();
+    void load();
+
+    bool hasShareLocation() const;
+    QString shareLocation() const;
+    QString ownTextAsTyped() const;
+
+    void onAutoRefreshChanged();
+    void onRefreshTick();
+    void onRefreshClicked();
+    void onPostClicked();
+    void onCreatorClicked();
+
+    // A message box runs an event loop: no refresh tick may run inside it.
+    void reportWithRefreshPaused(const QString& message);
+
+    ProgramServices m_services;
+    Settings m_settings;
+    FramePlacement* m_placement = nullptr;
+    bool m_closeSequenceDone = false;
+
+    ClickableLabel* m_creatorLabel = nullptr;
+    LiveView* m_liveView = nullptr;
+    QPlainTextEdit* m_ownText = nullptr;
+    QPushButton* m_settingsButton = nullptr;
+    TickBox* m_alwaysOnTop = nullptr;
+    TickBox* m_autoRefresh = nullptr;
+    QPushButton* m_refreshButton = nullptr;
+    QPushButton* m_postButton = nullptr;
+    QPushButton* m_exitButton = nullptr;
+    TickBox* m_postToTop = nullptr;
+    TickBox* m_postToBottom = nullptr;
+    QLabel* m_refreshLight = nullptr;
+    QPlainTextEdit* m_combinedText = nullptr;
+    QLineEdit* m_emptyText = nullptr;
+    QLineEdit* m_logFileName = nullptr;
+    QLabel* m_shareLabel = nullptr;
+    QLineEdit* m_shareLocation = nullptr;
+    QPlainTextEdit* m_lineEnd = nullptr;
+    IntervalTimer* m_refreshTimer = nullptr;
+    IntervalTimer* m_refreshMonitor = nullptr;
+};
