@@ -1,0 +1,102 @@
+#include "support/main_window_fixture.h"
+
+#include "livelog/live_log_format.h"
+#include "windows/common/interval_timer.h"
+#include "windows/common/tick_box.h"
+#include "windows/main/live_view.h"
+
+#include <QFile>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+
+MainWindowFixture::MainWindowFixture() = default;
+
+MainWindowFixture::~MainWindowFixture()
+{
+    if (m_window)
+        close();
+}
+
+QString MainWindowFixture::logPath() const
+{
+    return m_shareDir.filePath(QStringLiteral("CHATSLATE-LIVE.LOG"));
+}
+
+void MainWindowFixture::writeLog(const QByteArray& bytes) const
+{
+    QFile file(logPath());
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+QByteArray MainWindowFixture::readLog() const
+{
+    QFile file(logPath());
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
+void MainWindowFixture::storeShare(const QString& share)
+{
+    settingsStore.values().insert(QStringLiteral("BD_CHATSLATE_SHARE"), share);
+}
+
+MainWindow* MainWindowFixture::open()
+{
+    m_window = std::make_unique<MainWindow>(ProgramServices{settingsStore, files, messages});
+    m_window->show();
+    return m_window.get();
+}
+
+void MainWindowFixture::close()
+{
+    m_window->close();
+    m_window.reset();
+}
+
+LiveView* MainWindowFixture::liveView() const
+{
+    return control<LiveView>("BD_CHATSLATE_LIVE_TEXTBOX");
+}
+
+QPlainTextEdit* MainWindowFixture::ownText() const
+{
+    return control<QPlainTextEdit>("BD_CHATSLATE_MY_TEXT_TEXTBOX");
+}
+
+TickBox* MainWindowFixture::autoRefresh() const
+{
+    return control<TickBox>("AUTO_REFRESH_TICKBOX");
+}
+
+TickBox* MainWindowFixture::alwaysOnTop() const
+{
+    return control<TickBox>("AlwaysOnTopTimer_TICKBOX");
+}
+
+QPushButton* MainWindowFixture::postButton() const
+{
+    return control<QPushButton>("CHATSLATE_BUTTON");
+}
+
+QPushButton* MainWindowFixture::refreshButton() const
+{
+    return control<QPushButton>("REFRESH_BUTTON");
+}
+
+QPushButton* MainWindowFixture::settingsButton() const
+{
+    return control<QPushButton>("SETTINGS_BUTTON");
+}
+
+IntervalTimer* MainWindowFixture::refreshTimer() const
+{
+    return m_window->findChild<IntervalTimer*>(QStringLiteral("MAIN_TEXT_REFRESH_TIMER"));
+}
+
+QString MainWindowFixture::liveText() const
+{
+    return liveView()->toPlainText();
+}

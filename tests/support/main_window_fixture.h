@@ -1,0 +1,63 @@
+#pragma once
+
+#include "platform/fault_injecting_file_access.h"
+#include "platform/memory_settings_store.h"
+#include "platform/recording_reporter.h"
+#include "windows/main/main_window.h"
+
+#include <QByteArray>
+#include <QTemporaryDir>
+
+#include <memory>
+
+class IntervalTimer;
+class LiveView;
+class QPushButton;
+class QPlainTextEdit;
+class TickBox;
+
+// A real main window on its own temporary share folder, in-memory settings store and recording message
+// reporter. Controls are found by their objectNames, as a user (or a screen reader) finds them.
+class MainWindowFixture
+{
+public:
+    MainWindowFixture();
+    ~MainWindowFixture();
+
+    QString share() const { return m_shareDir.path(); }
+    QString logPath() const;
+    void writeLog(const QByteArray& bytes) const;
+    QByteArray readLog() const;
+
+    // Stores the share folder (or the given text) so that the next window loads it.
+    void storeShare(const QString& share);
+    void storeShare() { storeShare(share()); }
+
+    MainWindow* open();
+    MainWindow* window() const { return m_window.get(); }
+    // Closes the window the way the title-bar close box does.
+    void close();
+
+    template <typename Control>
+    Control* control(const char* name) const
+    {
+        return m_window->findChild<Control*>(QString::fromLatin1(name));
+    }
+    LiveView* liveView() const;
+    QPlainTextEdit* ownText() const;
+    TickBox* autoRefresh() const;
+    TickBox* alwaysOnTop() const;
+    QPushButton* postButton() const;
+    QPushButton* refreshButton() const;
+    QPushButton* settingsButton() const;
+    IntervalTimer* refreshTimer() const;
+    QString liveText() const;
+
+    MemorySettingsStore settingsStore;
+    FaultInjectingFileAccess files;
+    RecordingReporter messages;
+
+private:
+    QTemporaryDir m_shareDir;
+    std::unique_ptr<MainWindow> m_window;
+};
