@@ -5,8 +5,12 @@
 #include "windows/main/live_view.h"
 
 #include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QTest>
 
 class MainWindowTest : public QObject
@@ -17,7 +21,42 @@ private slots:
     void cleanup();
     void loadOutcomes_data();
     void loadOutcomes();
+    void emptyShareWithStoredAutoRefreshSavesUnticked();
+    void autoRefreshSwitch();
+    void refreshTimersNeverRunWithoutInterval();
+    void refreshTickShowsLogAndRecovers();
+    void unchangedLogLeavesViewAlone();
+    void refreshButton();
+    void postWritesExactBytes();
+    void postKeepsTextAsTyped();
+    void failedPostKeepsEverything_data();
+    void failedPostKeepsEverything();
+    void unencodableTextAsksFirst();
+    void logIsNeverMarkup();
+    void closeSequence();
+    void closeSequenceRunsOnce();
+    void placement();
+    void keyboard();
+    void creatorLabel();
+    void saveFromSettingsWindow();
+
+private:
+    static void tick(MainWindowFixture& fixture);
+    static void typeOwnText(MainWindowFixture& fixture, const QString& text);
 };
+
+void MainWindowTest::tick(MainWindowFixture& fixture)
+{
+    QVERIFY(fixture.refreshTimer()->isRunning());
+    emit fixture.refreshTimer()->tick();
+}
+
+void MainWindowTest::typeOwnText(MainWindowFixture& fixture, const QString& text)
+{
+    QVERIFY(!fixture.ownText()->isReadOnly());
+    fixture.ownText()->setFocus();
+    QTest::keyClicks(fixture.ownText(), text);
+}
 
 void MainWindowTest::cleanup()
 {
@@ -75,6 +114,433 @@ void MainWindowTest::loadOutcomes()
     QTEST(fixture.refreshTimer()->isRunning(), "timerRunning");
     QCOMPARE(fixture.refreshTimer()->interval(), 3000);
     QCOMPARE(fixture.alwaysOnTop()->value(), short(1));
+}
+
+void MainWindowTest::emptyShareWithStoredAutoRefreshSavesUnticked()
+{
+    MainWindowFixture fixture;
+    fixture.settingsStore.values().insert(QStringLiteral("AUTO_REFRESH_TICKBOX"), QStringLiteral("1"));
+    fixture.open();
+    QCOMPARE(fixture.autoRefresh()->value(), short(0));
+    QVERIFY(!fixture.autoRefresh()->isEnabled());
+    fixture.close();
+    QCOMPARE(fixture.settingsStore.values().value(QStringLiteral("AUTO_REFRESH_TICKBOX")), QStringLiteral("0"));
+}
+
+void MainWindowTest::autoRefreshSwitch()
+{
+    MainWindowFixture fixture;
+    fixture.storeShare();
+    fixture.writeLog("first \r\n \r\n\r\n\r\n");
+    fixture.open();
+    QVERIFY(!fixture.refreshButton()->isEnabled());
+
+    // Off (entered by load) -> on: the first read comes one period later, not at once.
+    QTest::mouseClick(fixture.autoRefresh(), Qt::LeftButton);
+    QCOMPARE(fixture.autoRefresh()->value(), short(1));
+    QCOMPARE(fixture.liveText(), StatusText::autoRefreshEnabled);
+    QVERIFY(fixture.refreshTimer()->isRunning());
+    QCOMPARE(fixture.refreshTimer()->interval(), 3000);
+    QVERIFY(fixture.postButton()->isEnabled());
+    QVERIFY(fixture.refreshButton()->isEnabled());
+    QVERIFY(!fixture.settingsButton()->isEnabled());
+    QVERIFY(!fixture.ownText()->isReadOnly());
+    QCOMPARE(fixture.files.reads(), 0);
+
+    tick(fixture);
+    QCOMPARE(fixture.liveView()->shownLog(), std::optional<QByteArray>("first \r\n \r\n\r\n\r\n"));
+    typeOwnText(fixture, QStringLiteral("draft"));
+
+    // On -> off (entered by unticking): the last log and the own text stay, Refresh stays usable.
+    QTest::mouseClick(fixture.autoRefresh(), Qt::LeftButton);
+    QCOMPARE(fixture.autoRefresh()->value(), short(0));
+    QVERIFY(!fixture.refreshTimer()->isRunning());
+    QVERIFY(!fixture.postButton()->isEnabled());
+    QVERIFY(fixture.refreshButton()->isEnabled());
+    QVERIFY(fixture.settingsButton()->isEnabled());
+    QVERIFY(fixture.ownText()->isReadOnly());
+    QCOMPARE(fixture.ownText()->toPlainText(), QStringLiteral("draft"));
+    QVERIFY(fixture.liveView()->shownLog().has_value());
+
+    // A greyed box goes to ticked on a click, never the other way round.
+    fixture.autoRefresh()->setValue(2);
+    QTest::mouseClick(fixture.autoRefresh(), Qt::LeftButton);
+    QCOMPARE(fixture.autoRefresh()->value(), short(1));
+    QTest::mouseClick(fixture.autoRefresh(), Qt::LeftButton);
+    QCOMPARE(fixture.autoRefresh()->value(), short(0));
+}
+
+void MainWindowTest::refreshTimersNeverRunWithoutInterval()
+{
+    MainWindowFixture fixture;
+    fixture.storeShare();
+    fixture.settingsStore.values().insert(QStringLiteral("AUTO_REFRESH_TICKBOX"), QStringLiteral("1"));
+    fixture.open();
+    auto* monitor = fixture.window()->findChild<IntervalTimer*>(QStringLiteral("REFRESH_TIMER_MONITOR"));
+    QVERIFY(monitor);
+    // The switch ran during the load and enabled both timers before the refresh timer had an interval.
+    QVERIFY(monitor->isEnabled());
+    QCOMPARE(monitor->interval(), 0);
+    QVERIFY(!monitor->isRunning());
+    QVERIFY(fixture.refreshTimer()->isRunning());
+
+    IntervalTimer timer(QStringLiteral("probe"), nullptr);
+    int ticks = 0;
+    connect(&timer, &IntervalTimer::tick, &timer, [&ticks] { ++ticks; });
+    timer.setEnabled(true);
+    QVERIFY(!timer.isRunning());
+    QCoreApplication::processEvents();
+    QCOMPARE(ticks, 0);
+    timer.setInterval(1);
+    QVERIFY(timer.isRunning());
+    timer.setEnabled(false);
+    QVERIFY(!timer.isRunning());
+}
+
+void MainWindowTest::refreshTickShowsLogAndRecovers()
+{
+    MainWindowFixture fixture;
+    fixture.storeShare();
+    fixture.settingsStore.values().insert(QStringLiteral("AUTO_REFRESH_TICKBOX"), QStringLiteral("1"));
+    fixture.open();
+    QCOMPARE(fixture.liveText(), StatusText::loading);
+
+    // No log yet: the view says so and how to create it; no dialog every three seconds.
+    tick(fixture);
+    QVERIFY(fixture.liveText().startsWith(QStringLiteral("BD-ChatSlate - Live Log - Cannot read ")));
+    QVERIFY(fixture.liveText().contains(fixture.logPath()));
+    QVERIFY(fixture.liveText().contains(QStringLiteral("\"Clear Live Log\"")));
+    QVERIFY(fixture.messages.errors().isEmpty());
+    QVERIFY(fixture.refreshTimer()->isRunning());
+
+    fixture.writeLog("hello \r\n \r\n\r\n\r\n");
+    tick(fixture);
+    QCOMPARE(fixture.liveText(), QStringLiteral("hello \n \n\n\n"));
+
+    fixture.files.failReads(QStringLiteral("Cannot read %1: the network path was not found"));
+    tick(fixture);
+    QVERIFY(fixture.liveText().contains(QStringLiteral("the network path was not found")));
+    fixture.files.failReads({});
+    tick(fixture);
+    QCOMPARE(fixture.liveView()->shownLog(), std::optional<QByteArray>("hello \r\n \r\n\r\n\r\n"));
+}
+
+void MainWindowTest::unchangedLogLeavesViewAlone()
+{
+    MainWindowFixture fixture;
+    fixture.storeShare();
+    fixture.settingsStore.values().insert(QStringLiteral("AUTO_REFRESH_TICKBOX"), QStringLiteral("1"));
+    QByteArray log;
+    for (int line = 0; line < 200; ++line)
+        log += "entry " + QByteArray::number(line) + " \r\n \r\n";
+    fixture.writeLog(log);
+    fixture.open();
+    tick(fixture);
+
+    QScrollBar* scrollBar = fixture.liveView()->verticalScrollBar();
+    scrollBar->setValue(scrollBar->maximum() / 2);
+    QTextCursor cursor = fixture.liveView()->textCursor();
+    cursor.setPosition(10);
+    cursor.setPosition(40, QTextCursor::KeepAnchor);
+    fixture.liveView()->setTextCursor(cursor);
+    const int scrolled = scrollBar->value();
+    QVERIFY(scrolled > 0);
+
+    tick(fixture);
+    QCOMPARE(scrollBar->value(), scrolled);
+    QCOMPARE(fixture.liveView()->textCursor().selectedText().size(), 30);
+
+    // A changed log replaces the text and goes back to the top, where the newest entry stands.
+    fixture.writeLog("newest \r\n \r\n" + log + "\r\n");
+    tick(fixture);
+    QCOMPARE(scrollBar->value(), 0);
+    QVERIFY(fixture.liveText().startsWith(QStringLiteral("newest")));
+    QVERIFY(!fixture.liveView()->textCursor().hasSelection());
+
+    // After a status text, the same log must come back.
+    QTest::mouseClick(fixture.autoRefresh(), Qt::LeftButton);
+    QTest::mouseClick(fixture.autoRefresh(), Qt::LeftButton);
+    QCOMPARE(fixture.liveText(), StatusText::autoRefreshEnabled);
+    tick(fixture);
+    QVERIFY(fixture.liveText().startsWith(QStringLiteral("newest")));
+}
+
+void MainWindowTest::refreshButton()
+{
+    MainWindowFixture fixture;
+    fixture.storeShare();
+    fixture.settingsStore.values().insert(QStringLiteral("AUTO_REFRESH_TICKBOX"), QStringLiteral("1"));
+    fixture.open();
+
+    QVERIFY(fixture.refreshButton()->isEnabled());
+    QTest::mouseClick(fixture.refreshButton(), Qt::LeftButton);
+    QCOMPARE(fixture.messages.errors().size(), 1);
+    QVERIFY(fixture.messages.errors().first().contains(fixture.logPath()));
+    QVERIFY(fixture.liveText().contains(fixture.logPath()));
+    // The timer is back after the message, and the program goes on.
+    QVERIFY(fixture.refreshTimer()->isRunning());
+
+    fixture.writeLog("log \r\n \r\n\r\n\r\n");
+    QTest::mouseClick(fixture.refreshButton(), Qt::LeftButton);
+    QCOMPARE(fixture.liveView()->shownLog(), std::optional<QByteArray>("log \r\n \r\n\r\n\r\n"));
+    QCOMPARE(fixture.messages.errors().size(), 1);
+}
+
+void MainWindowTest::postWritesExactBytes()
+{
+    MainWindowFixture fixture;
+    fixture.storeShare();
+    fixture.settingsStore.values().insert(QStringLiteral("AUTO_REFRESH_TICKBOX"), QStringLiteral("1"));
+    fixture.writeLog("\r\n");
+    fixture.open();
+
+    typeOwnText(fixture, QStringLiteral("hello"));
+    QTest::mouseClick(fixture.postButton(), Qt::LeftButton);
+    QCOMPARE(fixture.readLog(), QByteArray("hello \r\n \r\n\r\n\r\n"));
+    // The view shows the log as read before the post; the own text is gone; posting is possible again.
+    QCOMPARE(fixture.liveView()->shownLog(), std::optional<QByteArray>("\r\n"));
+    QVERIFY(fixture.ownText()->toPlainText().isEmpty());
+    QVERIFY(fixture.postButton()->isEnabled());
+    QVERIFY(fixture.refreshTimer()->isRunning());
+
+    // The post composes from the file, not from the view, which now shows a status text.
+    QTest::mouseClick(fixture.refreshButton(), Qt::LeftButton);
+    QTest::mouseClick(fixture.autoRefresh(), Qt::LeftButton);
+    QTest::mouseClick(fixture.autoRefresh(), Qt::LeftButton);
+    QCOMPARE(fixture.liveText(), StatusText::autoRefreshEnabled);
+    typeOwnText(fixture, QStringLiteral("hi"));
+    QTest::mouseClick(fixture.postButton(), Qt::LeftButton);
+    QCOMPARE(fixture.readLog(), QByteArray("hi \r\n \r\nhello \r\n \r\n\r\n\r\n\r\n"));
+
+    QTest::mouseClick(fixture.postButton(), Qt::LeftButton);
+    QCOMPARE(fixture.readLog().left(9), QByteArray(" \r\n \r\nhi "));
+}
+
+void MainWindowTest::postKeepsTextAsTyped()
+{
+    MainWindowFixture fixture;
+    fixture.storeShare();
+    fixture.settingsStore.values().insert(QStringLiteral("AUTO_REFRESH_TICKBOX"), QStringLiteral("1"));
+    fixture.writeLog("\r\n");
+    fixture.open();
+
+    typeOwnText(fixture, QStringLiteral("a"));
+    QTest::keyClick(fixture.ownText(), Qt::Key_Return);
+    QTest::keyClicks(fixture.ownText(), QString(QStringLiteral("b") + QChar(0xA0) + QStringLiteral("c ")));
+    QTest::mouseClick(fixture.postButton(), Qt::LeftButton);
+    QCOMPARE(fixture.readLog(), QByteArray("a\r\nb\xa0" "c  \r\n \r\n\r\n\r\n"));
+}
+
+void MainWindowTest::failedPostKeepsEverything_data()
+{
+    QTest::addColumn<bool>("readFails");
+    QTest::newRow("read fails") << true;
+    QTest::newRow("write fails") << false;
+}
+
+void MainWindowTest::failedPostKeepsEverything()
+{
+    QFETCH(bool, readFails);
+    MainWindowFixture fixture;
+    fixture.storeShare();
+    fixture.settingsStore.values().insert(QStringLiteral("AUTO_REFRESH_TICKBOX"), QStringLiteral("1"));
+    fixture.writeLog("old \r\n \r\n\r\n\r\n");
+    fixture.open();
+    typeOwnText(fixture, QStringLiteral("precious"));
+    if (readFails)
+        fixture.files.failReads(QStringLiteral("Cannot read %1: access denied"));
+    else
+        fixture.files.failWrites(QStringLiteral("Cannot write %1: no space left on device"));
+
+    QTest::mouseClick(fixture.postButton(), Qt::LeftButton);
+    QCOMPARE(fixture.messages.errors().size(), 1);
+    QVERIFY(fixture.messages.errors().first().contains(fixture.share()));
+    QCOMPARE(fixture.readLog(), QByteArray("old \r\n \r\n\r\n\r\n"));
+    QCOMPARE(fixture.ownText()->toPlainText(), QStringLiteral("precious"));
+    QVERIFY(fixture.postButton()->isEnabled());
+    QVERIFY(fixture.refreshTimer()->isRunning());
+
+    fixture.files.failReads({});
+    fixture.files.failWrites({});
+    QTest::mouseClick(fixture.postButton(), Qt::LeftButton);
+    QCOMPARE(fixture.readLog(), QByteArray("precious \r\n \r\nold \r\n \r\n\r\n\r\n\r\n"));
+}
+
+void MainWindowTest::unencodableTextAsksFirst()
+{
+    MainWindowFixture fixture;
+    fixture.storeShare();
+    fixture.settingsStore.values().insert(QStringLiteral("AUTO_REFRESH_TICKBOX"), QStringLiteral("1"));
+    fixture.writeLog("\r\n");
+    fixture.open();
+    const QString text = QString::fromUtf8("caf\u00e9 \u263a");
+    typeOwnText(fixture, QStringLiteral("x"));
+    fixture.ownText()->setPlainText(text);
+
+    fixture.messages.setAnswer(false);
+    QTest::mouseClick(fixture.postButton(), Qt::LeftButton);
+    QCOMPARE(fixture.messages.questions().size(), 1);
+    QVERIFY(fixture.messages.questions().first().contains(QChar(0x263A)));
+    QCOMPARE(fixture.readLog(), QByteArray("\r\n"));
+    QCOMPARE(fixture.ownText()->toPlainText(), text);
+    QVERIFY(fixture.postButton()->isEnabled());
+    QVERIFY(fixture.refreshTimer()->isRunning());
+
+    fixture.messages.setAnswer(true);
+    QTest::mouseClick(fixture.postButton(), Qt::LeftButton);
+    QCOMPARE(fixture.readLog(), QByteArray("caf\xe9 ? \r\n \r\n\r\n\r\n"));
+}
+
+void MainWindowTest::logIsNeverMarkup()
+{
+    MainWindowFixture fixture;
+    fixture.storeShare();
+    fixture.settingsStore.values().insert(QStringLiteral("AUTO_REFRESH_TICKBOX"), QStringLiteral("1"));
+    fixture.writeLog("<b>bold</b> &amp; <img src=x> \r\n");
+    fixture.open();
+    tick(fixture);
+    QCOMPARE(fixture.liveText(), QStringLiteral("<b>bold</b> &amp; <img src=x> \n"));
+}
+
+void MainWindowTest::closeSequence()
+{
+    MainWindowFixture fixture;
+    fixture.storeShare(QStringLiteral("\\\\SERVER\\Share "));
+    fixture.settingsStore.values().insert(QStringLiteral("AlwaysOnTopTimer_TICKBOX"), QStringLiteral("2"));
+    fixture.settingsStore.values().insert(QStringLiteral("AUTO_REFRESH_TICKBOX"), QStringLiteral("2"));
+    fixture.open();
+    QCOMPARE(fixture.settingsStore.accesses(),
+             QStringList({"read MAIN-Left", "read MAIN-Top", "read MAIN-Width", "read MAIN-Height",
+                          "read AlwaysOnTopTimer_TICKBOX", "read BD_CHATSLATE_SHARE", "read AUTO_REFRESH_TICKBOX"}));
+    fixture.settingsStore.accesses().clear();
+
+    QTest::mouseClick(fixture.control<QPushButton>("EXIT_BUTTON"), Qt::LeftButton);
+    QCOMPARE(fixture.settingsStore.accesses(),
+             QStringList({"save MAIN-Left", "save MAIN-Top", "save AlwaysOnTopTimer_TICKBOX",
+                          "save AUTO_REFRESH_TICKBOX", "save BD_CHATSLATE_SHARE"}));
+    const QMap<QString, QString> saved = fixture.settingsStore.values();
+    QCOMPARE(saved.value("MAIN-Left"), QStringLiteral("1000"));
+    QCOMPARE(saved.value("MAIN-Top"), QStringLiteral("1000"));
+    QCOMPARE(saved.value("AlwaysOnTopTimer_TICKBOX"), QStringLiteral("2"));
+    QCOMPARE(saved.value("AUTO_REFRESH_TICKBOX"), QStringLiteral("2"));
+    QCOMPARE(saved.value("BD_CHATSLATE_SHARE"), QStringLiteral("\\\\SERVER\\Share "));
+    QVERIFY(!saved.contains("MAIN-Width"));
+    QVERIFY(!saved.contains("MAIN-Height"));
+    QVERIFY(!fixture.window()->isVisible());
+    fixture.close();
+}
+
+void MainWindowTest::closeSequenceRunsOnce()
+{
+    MainWindowFixture fixture;
+    fixture.open();
+    fixture.window()->close();
+    fixture.window()->runCloseSequence();
+    QCOMPARE(fixture.settingsStore.accesses().filter(QStringLiteral("save MAIN-Left")).size(), 1);
+    fixture.close();
+}
+
+void MainWindowTest::placement()
+{
+    {
+        MainWindowFixture fixture;
+        fixture.settingsStore.values().insert("MAIN-Left", "3000");
+        fixture.settingsStore.values().insert("MAIN-Top", "1,500");
+        fixture.open();
+        QCOMPARE(fixture.window()->pos(), QPoint(200, 100));
+        QCOMPARE(fixture.window()->frameGeometry().size(), QSize(728, 356));
+        QCOMPARE(fixture.window()->minimumSize(), fixture.window()->maximumSize());
+        QVERIFY(!(fixture.window()->windowFlags() & Qt::WindowMaximizeButtonHint));
+        fixture.window()->move(300, 150);
+        fixture.close();
+        QCOMPARE(fixture.settingsStore.values().value("MAIN-Left"), QStringLiteral("4500"));
+        QCOMPARE(fixture.settingsStore.values().value("MAIN-Top"), QStringLiteral("2250"));
+    }
+    {
+        // Entirely off every screen: back onto the nearest one.
+        MainWindowFixture fixture;
+        fixture.settingsStore.values().insert("MAIN-Left", "-90000");
+        fixture.settingsStore.values().insert("MAIN-Top", "1000");
+        fixture.open();
+        const QRect screen = QGuiApplication::primaryScreen()->geometry();
+        QVERIFY(screen.intersects(fixture.window()->frameGeometry()));
+    }
+    {
+        MainWindowFixture fixture;
+        fixture.settingsStore.values().insert("MAIN-Left", "1e30");
+        fixture.settingsStore.values().insert("MAIN-Width", "-1");
+        fixture.settingsStore.values().insert("MAIN-Height", "nan");
+        fixture.open();
+        QCOMPARE(fixture.window()->pos(), QPoint(67, 67));
+        QCOMPARE(fixture.window()->frameGeometry().size(), QSize(728, 356));
+    }
+}
+
+void MainWindowTest::keyboard()
+{
+    MainWindowFixture fixture;
+    fixture.storeShare();
+    fixture.open();
+    QApplication::setActiveWindow(fixture.window());
+    auto* exitButton = fixture.control<QPushButton>("EXIT_BUTTON");
+    QCOMPARE(QApplication::focusWidget(), exitButton);
+    QTest::keyClick(exitButton, Qt::Key_Return);
+    QTest::keyClick(exitButton, Qt::Key_Enter);
+    QTest::keyClick(exitButton, Qt::Key_Escape);
+    QVERIFY(fixture.window()->isVisible());
+    QVERIFY(fixture.settingsStore.accesses().filter(QStringLiteral("save")).isEmpty());
+
+    // Tab never reaches the fields of the band below the visible area.
+    for (const char* name : {"BD_CHATSLATE_SHARE_TEXTBOX", "COMBINED_TEXT_TEXTBOX", "LINE_END_TEXTBOX",
+                             "EMPTY_TEXTBOX", "SLASH_CHATSLATE_LIVE_LOG_FILENAME"})
+        QCOMPARE(fixture.control<QWidget>(name)->focusPolicy(), Qt::NoFocus);
+    QWidget* visited = exitButton;
+    for (int step = 0; step < 12; ++step) {
+        visited = visited->nextInFocusChain();
+        QVERIFY(visited->geometry().bottom() < 5040 / 15 || visited->focusPolicy() == Qt::NoFocus
+                || !visited->isVisible());
+    }
+}
+
+void MainWindowTest::creatorLabel()
+{
+    MainWindowFixture fixture;
+    fixture.open();
+    auto* creator = fixture.control<QLabel>("BD_CHATSLATE_CREATOR");
+    QCOMPARE(creator->text(), QStringLiteral("Created By Orrivel9"));
+    QTest::mouseClick(creator, Qt::LeftButton);
+    QVERIFY(creator->text().contains(QLatin1Char('@')));
+    const QString address = creator->text();
+    QTest::mouseClick(creator, Qt::LeftButton);
+    QCOMPARE(creator->text(), address);
+}
+
+void MainWindowTest::saveFromSettingsWindow()
+{
+    MainWindowFixture fixture;
+    fixture.storeShare();
+    fixture.open();
+    QTest::mouseClick(fixture.autoRefresh(), Qt::LeftButton);
+    QTest::mouseClick(fixture.autoRefresh(), Qt::LeftButton);
+    QVERIFY(fixture.refreshButton()->isEnabled());
+
+    // With a share: auto refresh off as after a load, whatever state the window was in.
+    fixture.window()->takeSavedShareLocation(QStringLiteral("/elsewhere"));
+    QCOMPARE(fixture.control<QLineEdit>("BD_CHATSLATE_SHARE_TEXTBOX")->text(), QStringLiteral("/elsewhere"));
+    QCOMPARE(fixture.autoRefresh()->value(), short(0));
+    QVERIFY(fixture.autoRefresh()->isEnabled());
+    QVERIFY(!fixture.refreshButton()->isEnabled());
+    QVERIFY(!fixture.postButton()->isEnabled());
+    QVERIFY(!fixture.refreshTimer()->isRunning());
+    QCOMPARE(fixture.liveText(), StatusText::autoRefreshDisabled);
+
+    // Without a share: nothing usable, the view keeps its text.
+    fixture.liveView()->showStatus(QStringLiteral("kept"));
+    fixture.window()->takeSavedShareLocation(QString());
+    QVERIFY(!fixture.autoRefresh()->isEnabled());
+    QVERIFY(!fixture.refreshButton()->isEnabled());
+    QVERIFY(fixture.ownText()->isReadOnly());
+    QCOMPARE(fixture.liveText(), QStringLiteral("kept"));
 }
 
 QTEST_MAIN(MainWindowTest)

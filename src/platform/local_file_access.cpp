@@ -19,9 +19,10 @@ FileError serverShareNotSupported(const QString& path)
 }
 #endif
 
-FileError errorFor(const QString& action, const QString& path, const QFileDevice& file)
+// Names the path the platform opened, which off Windows has slashes where the user typed backslashes.
+FileError errorFor(const QString& action, const QFileDevice& file)
 {
-    return {QStringLiteral("Cannot %1 %2: %3").arg(action, path, file.errorString()),
+    return {QStringLiteral("Cannot %1 %2: %3").arg(action, file.fileName(), file.errorString()),
             file.error() == QFileDevice::OpenError && !QFile::exists(file.fileName())};
 }
 
@@ -46,7 +47,7 @@ FileReadResult LocalFileAccess::readAll(const QString& path)
 
     QFile file(nativePath(path));
     if (!file.open(QIODevice::ReadOnly))
-        return {{}, errorFor(QStringLiteral("read"), path, file)};
+        return {{}, errorFor(QStringLiteral("read"), file)};
 
     // Read in chunks to the end: a network client may report a size that is seconds old.
     QByteArray bytes;
@@ -54,7 +55,7 @@ FileReadResult LocalFileAccess::readAll(const QString& path)
     for (;;) {
         const qint64 count = file.read(chunk, sizeof chunk);
         if (count < 0)
-            return {{}, errorFor(QStringLiteral("read"), path, file)};
+            return {{}, errorFor(QStringLiteral("read"), file)};
         if (count == 0)
             break;
         bytes.append(chunk, count);
@@ -71,10 +72,10 @@ FileError LocalFileAccess::replaceAll(const QString& path, const QByteArray& byt
 
     QSaveFile file(nativePath(path));
     if (!file.open(QIODevice::WriteOnly))
-        return errorFor(QStringLiteral("write"), path, file);
+        return errorFor(QStringLiteral("write"), file);
     if (file.write(bytes) != bytes.size())
-        return errorFor(QStringLiteral("write"), path, file);
+        return errorFor(QStringLiteral("write"), file);
     if (!file.commit())
-        return errorFor(QStringLiteral("write"), path, file);
+        return errorFor(QStringLiteral("write"), file);
     return {};
 }
