@@ -1,0 +1,57 @@
+// A second copy of the program for tests: the real main window on the real settings store and files,
+// driven from its command line.
+//   second_copy post TEXT      types TEXT into the own-text field and posts it, then closes
+//   second_copy wait-for TEXT  lets auto refresh run until the live view shows TEXT (exit 0) or 10 s pass
+#include "platform/local_file_access.h"
+#include "platform/qsettings_store.h"
+#include "platform/recording_reporter.h"
+#include "windows/main/main_window.h"
+
+#include <QApplication>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTimer>
+
+#include <cstdio>
+
+int main(int argc, char* argv[])
+{
+    QApplication application(argc, argv);
+    const QStringList arguments = application.arguments();
+    if (arguments.size() != 3)
+        return 2;
+    QSettingsStore settingsStore(QStringLiteral("BD-CHATSLATE"));
+    LocalFileAccess files;
+    RecordingReporter messages;
+    MainWindow window({settingsStore, files, messages});
+    window.show();
+    const QString command = arguments.at(1);
+    const QString text = arguments.at(2);
+
+    if (command == QLatin1String("post")) {
+        auto* ownText = window.findChild<QPlainTextEdit*>(QStringLiteral("BD_CHATSLATE_MY_TEXT_TEXTBOX"));
+        auto* postButton = window.findChild<QPushButton*>(QStringLiteral("CHATSLATE_BUTTON"));
+        if (ownText->isReadOnly() || !postButton->isEnabled())
+            return 3;
+        ownText->setPlainText(text);
+        postButton->click();
+        window.close();
+        for (const QString& error : messages.errors())
+            std::fprintf(stderr, "%s\n", qPrintable(error));
+        return messages.errors().isEmpty() ? 0 : 1;
+    }
+    if (command == QLatin1String("wait-for")) {
+        auto* liveView = window.findChild<QPlainTextEdit*>(QStringLiteral("BD_CHATSLATE_LIVE_TEXTBOX"));
+        QObject::connect(liveView, &QPlainTextEdit::textChanged, &application, [&] {
+            if (liveView->toPlainText().contains(text))
+                application.exit(0);
+        });
+        QTimer::singleShot(10000, &application, [&] { application.exit(1); });
+        std::printf("ready\n");
+        std::fflush(stdout);
+        const int result = application.exec();
+        window.close();
+        return result;
+    }
+    return 2;
+}

@@ -1,0 +1,69 @@
+#include "support/main_window_fixture.h"
+#include "windows/common/tick_box.h"
+
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QSettings>
+#include <QTest>
+
+// Two copies of the program on one share folder, each with its own settings file: what one posts, the
+// other shows within one refresh period.
+class TwoCopiesTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void postsReachTheOtherCopy();
+
+private:
+    QProcess* startSecondCopy(const QStringList& arguments);
+
+    QTemporaryDir m_secondCopyConfig;
+};
+
+QProcess* TwoCopiesTest::startSecondCopy(const QStringList& arguments)
+{
+    auto* process = new QProcess(this);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("XDG_CONFIG_HOME", m_secondCopyConfig.path());
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    process->setProcessEnvironment(environment);
+    process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process->start(QStringLiteral(SECOND_COPY_PATH), arguments);
+    return process;
+}
+
+void TwoCopiesTest::postsReachTheOtherCopy()
+{
+    MainWindowFixture fixture;
+    fixture.storeShare();
+    fixture.settingsStore.values().insert("AUTO_REFRESH_TICKBOX", "1");
+    fixture.writeLog("\r\n");
+    {
+        QSettings secondSettings(m_secondCopyConfig.filePath("BD_CHATSLATE/BD-CHATSLATE.conf"), QSettings::IniFormat);
+        secondSettings.setValue("BD_CHATSLATE_SHARE", fixture.share());
+        secondSettings.setValue("AUTO_REFRESH_TICKBOX", "1");
+    }
+    fixture.open();
+
+    // The other copy posts; this one's own refresh timer brings the entry within one period.
+    QProcess* poster = startSecondCopy({"post", "from the other copy"});
+    QVERIFY(poster->waitForFinished(10000));
+    QCOMPARE(poster->exitCode(), 0);
+    QTRY_VERIFY_WITH_TIMEOUT(fixture.liveText().contains("from the other copy"), 3500);
+
+    // And the other way round.
+    QProcess* watcher = startSecondCopy({"wait-for", "from this copy"});
+    QVERIFY(watcher->waitForReadyRead(10000));
+    fixture.ownText()->setPlainText("from this copy");
+    QTest::mouseClick(fixture.postButton(), Qt::LeftButton);
+    QVERIFY(fixture.messages.errors().isEmpty());
+    QVERIFY(watcher->waitForFinished(10000));
+    QCOMPARE(watcher->exitCode(), 0);
+
+    QCOMPARE(fixture.readLog(), QByteArray("from this copy \r\n \r\nfrom the other copy \r\n \r\n\r\n\r\n\r\n"));
+}
+
+QTEST_MAIN(TwoCopiesTest)
+#include "tst_two_copies.moc"
