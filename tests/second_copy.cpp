@@ -11,7 +11,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
-
 #include <cstdio>
 
 int main(int argc, char* argv[])

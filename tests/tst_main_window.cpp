@@ -66,7 +66,7 @@ void MainWindowTest::cleanup()
 void MainWindowTest::loadOutcomes_data()
 {
     QTest::addColumn<QString>("share");
-    QTest::addColumn<QString>("storedAutoRefresh");  // empty: no key
+    QTest::addColumn<QString>("storedAutoRefresh"); // empty: no key
     QTest::addColumn<QString>("status");
     QTest::addColumn<short>("autoRefreshValue");
     QTest::addColumn<bool>("autoRefreshEnabled");
@@ -77,20 +77,21 @@ void MainWindowTest::loadOutcomes_data()
     QTest::addColumn<bool>("timerRunning");
 
     const QString folder = QStringLiteral("<folder>");
-    QTest::newRow("first start") << QString() << QString() << StatusText::configure << short(0) << false << false
-                                 << false << true << false << false;
-    QTest::newRow("no share, stored on") << QString() << "1" << StatusText::configure << short(0) << false << false
-                                         << false << true << false << false;
-    QTest::newRow("share, off") << folder << "0" << StatusText::autoRefreshDisabled << short(0) << true << false
-                                << false << true << false << false;
-    QTest::newRow("share, on") << folder << "1" << StatusText::loading << short(1) << true << true << true << false
-                               << true << true;
-    QTest::newRow("share, greyed") << folder << "2" << StatusText::autoRefreshDisabled << short(2) << true << false
-                                   << false << true << false << false;
-    QTest::newRow("share, unreadable value") << folder << "x" << StatusText::autoRefreshDisabled << short(0) << true
-                                             << false << false << true << false << false;
-    QTest::newRow("blank share counts") << "  " << "1" << StatusText::loading << short(1) << true << true << true
-                                        << false << true << true;
+    QTest::newRow("first start") << QString() << QString() << StatusText::configure << short(0) << false
+                                 << false << false << true << false << false;
+    QTest::newRow("no share, stored on") << QString() << "1" << StatusText::configure << short(0) << false
+                                         << false << false << true << false << false;
+    QTest::newRow("share, off") << folder << "0" << StatusText::autoRefreshDisabled << short(0) << true
+                                << false << false << true << false << false;
+    QTest::newRow("share, on") << folder << "1" << StatusText::loading << short(1) << true << true << true
+                               << false << true << true;
+    QTest::newRow("share, greyed") << folder << "2" << StatusText::autoRefreshDisabled << short(2) << true
+                                   << false << false << true << false << false;
+    QTest::newRow("share, unreadable value") << folder << "x" << StatusText::autoRefreshDisabled << short(0)
+                                             << true << false << false << true << false << false;
+    QTest::newRow("blank share counts")
+        << "  "
+        << "1" << StatusText::loading << short(1) << true << true << true << false << true << true;
 }
 
 void MainWindowTest::loadOutcomes()
@@ -124,7 +125,8 @@ void MainWindowTest::emptyShareWithStoredAutoRefreshSavesUnticked()
     QCOMPARE(fixture.autoRefresh()->value(), short(0));
     QVERIFY(!fixture.autoRefresh()->isEnabled());
     fixture.close();
-    QCOMPARE(fixture.settingsStore.values().value(QStringLiteral("AUTO_REFRESH_TICKBOX")), QStringLiteral("0"));
+    QCOMPARE(fixture.settingsStore.values().value(QStringLiteral("AUTO_REFRESH_TICKBOX")),
+             QStringLiteral("0"));
 }
 
 void MainWindowTest::autoRefreshSwitch()
@@ -328,7 +330,8 @@ void MainWindowTest::postKeepsTextAsTyped()
     QTest::keyClick(fixture.ownText(), Qt::Key_Return);
     QTest::keyClicks(fixture.ownText(), QString(QStringLiteral("b") + QChar(0xA0) + QStringLiteral("c ")));
     QTest::mouseClick(fixture.postButton(), Qt::LeftButton);
-    QCOMPARE(fixture.readLog(), QByteArray("a\r\nb\xa0" "c  \r\n \r\n\r\n\r\n"));
+    QCOMPARE(fixture.readLog(), QByteArray("a\r\nb\xa0"
+                                           "c  \r\n \r\n\r\n\r\n"));
 }
 
 void MainWindowTest::failedPostKeepsEverything_data()
@@ -411,7 +414,8 @@ void MainWindowTest::closeSequence()
     fixture.open();
     QCOMPARE(fixture.settingsStore.accesses(),
              QStringList({"read MAIN-Left", "read MAIN-Top", "read MAIN-Width", "read MAIN-Height",
-                          "read AlwaysOnTopTimer_TICKBOX", "read BD_CHATSLATE_SHARE", "read AUTO_REFRESH_TICKBOX"}));
+                          "read AlwaysOnTopTimer_TICKBOX", "read BD_CHATSLATE_SHARE",
+                          "read AUTO_REFRESH_TICKBOX"}));
     fixture.settingsStore.accesses().clear();
 
     QTest::mouseClick(fixture.control<QPushButton>("EXIT_BUTTON"), Qt::LeftButton);
@@ -497,8 +501,8 @@ void MainWindowTest::keyboard()
     QWidget* visited = exitButton;
     for (int step = 0; step < 12; ++step) {
         visited = visited->nextInFocusChain();
-        QVERIFY(visited->geometry().bottom() < 5040 / 15 || visited->focusPolicy() == Qt::NoFocus
-                || !visited->isVisible());
+        QVERIFY(visited->geometry().bottom() < 5040 / 15 || visited->focusPolicy() == Qt::NoFocus ||
+                !visited->isVisible());
     }
 }
 

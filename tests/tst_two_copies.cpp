@@ -41,7 +41,8 @@ void TwoCopiesTest::postsReachTheOtherCopy()
     fixture.settingsStore.values().insert("AUTO_REFRESH_TICKBOX", "1");
     fixture.writeLog("\r\n");
     {
-        QSettings secondSettings(m_secondCopyConfig.filePath("BD_CHATSLATE/BD-CHATSLATE.conf"), QSettings::IniFormat);
+        QSettings secondSettings(m_secondCopyConfig.filePath("BD_CHATSLATE/BD-CHATSLATE.conf"),
+                                 QSettings::IniFormat);
         secondSettings.setValue("BD_CHATSLATE_SHARE", fixture.share());
         secondSettings.setValue("AUTO_REFRESH_TICKBOX", "1");
     }
@@ -62,7 +63,8 @@ void TwoCopiesTest::postsReachTheOtherCopy()
     QVERIFY(watcher->waitForFinished(10000));
     QCOMPARE(watcher->exitCode(), 0);
 
-    QCOMPARE(fixture.readLog(), QByteArray("from this copy \r\n \r\nfrom the other copy \r\n \r\n\r\n\r\n\r\n"));
+    QCOMPARE(fixture.readLog(),
+             QByteArray("from this copy \r\n \r\nfrom the other copy \r\n \r\n\r\n\r\n\r\n"));
 }
 
 QTEST_MAIN(TwoCopiesTest)

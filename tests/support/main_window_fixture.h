@@ -7,7 +7,6 @@
 
 #include <QByteArray>
 #include <QTemporaryDir>
-
 #include <memory>
 
 class IntervalTimer;
@@ -38,8 +37,7 @@ public:
     // Closes the window the way the title-bar close box does.
     void close();
 
-    template <typename Control>
-    Control* control(const char* name) const
+    template <typename Control> Control* control(const char* name) const
     {
         return m_window->findChild<Control*>(QString::fromLatin1(name));
     }
