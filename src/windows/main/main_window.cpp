@@ -12,6 +12,7 @@
 #include "windows/common/tick_box.h"
 #include "windows/common/window_look.h"
 #include "windows/main/live_view.h"
+#include "windows/settings/settings_window.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -75,6 +76,7 @@ void MainWindow::createControls()
 
     m_settingsButton = Controls::button(this, QStringLiteral("SETTINGS_BUTTON"), QStringLiteral("Settings"),
                                         Twips{360, 4320, 1215, 495});
+    connect(m_settingsButton, &QPushButton::clicked, this, &MainWindow::onSettingsClicked);
     m_alwaysOnTop = Controls::tickBox(this, QStringLiteral("AlwaysOnTopTimer_TICKBOX"),
                                       QStringLiteral("Always On Top"), Twips{1920, 4440, 1455, 255},
                                       TickBox::ticked);
@@ -320,6 +322,13 @@ void MainWindow::onPostClicked()
     }
     m_ownText->setPlainText(m_emptyText->text());
     endPosting();
+}
+
+// Built afresh at every opening, so nothing of an earlier opening survives but what it stored.
+void MainWindow::onSettingsClicked()
+{
+    SettingsWindow settingsWindow(m_services, *this);
+    settingsWindow.exec();
 }
 
 void MainWindow::onCreatorClicked()

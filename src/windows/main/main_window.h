@@ -50,6 +50,7 @@ private:
     void onRefreshClicked();
     void onPostClicked();
     void onCreatorClicked();
+    void onSettingsClicked();
 
     // A message box runs an event loop: no refresh tick may run inside it.
     void reportWithRefreshPaused(const QString& message);

@@ -1,0 +1,191 @@
+#include "windows/settings/settings_window.h"
+
+#include "livelog/code_page.h"
+#include "livelog/live_log.h"
+#include "platform/message_reporter.h"
+#include "settings/share_config.h"
+#include "windows/common/clickable_label.h"
+#include "windows/common/controls.h"
+#include "windows/common/frame_placement.h"
+#include "windows/common/tick_box.h"
+#include "windows/common/window_look.h"
+#include "windows/main/main_window.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace {
+
+const QString closeCaption = QStringLiteral("Close");
+
+} // namespace
+
+SettingsWindow::SettingsWindow(ProgramServices services, MainWindow& mainWindow)
+    : QDialog(&mainWindow, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                               Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+    , m_services(services)
+    , m_mainWindow(mainWindow)
+    , m_settings(services.settingsStore)
+{
+    setObjectName(QStringLiteral("BD_CHATSLATE_SETTINGS"));
+    setWindowTitle(WindowLook::mainCaption);
+    setWindowIcon(WindowLook::programIcon());
+    setFont(WindowLook::dialogFont());
+    setModal(true);
+    m_placement = new FramePlacement(this);
+    createControls();
+    setTabOrder();
+    load();
+}
+
+SettingsWindow::~SettingsWindow() = default;
+
+void SettingsWindow::createControls()
+{
+    using Controls::Twips;
+    Controls::titleLabel(this, QStringLiteral("BD_QMX_TITLE_1"), QStringLiteral("BRAMBLEDYNE"),
+                         Twips{120, 120, 4455, 375}, 9.75);
+    Controls::titleLabel(this, QStringLiteral("Label1"), QStringLiteral("BD-ChatSlate"),
+                         Twips{4680, 120, 4455, 375}, 9.75);
+    m_creatorLabel = Controls::titleLabel(this, QStringLiteral("BD_CHATSLATE_CREATOR"),
+                                          WindowLook::creatorCaption, Twips{2400, 600, 4455, 330}, 9.75);
+    connect(m_creatorLabel, &ClickableLabel::clicked, this, &SettingsWindow::onCreatorClicked);
+    Controls::titleLabel(this, QStringLiteral("BD_QMX_VERSION"), WindowLook::versionCaption,
+                         Twips{6960, 600, 2175, 375}, 9.75);
+    ClickableLabel* shareLabel =
+        Controls::titleLabel(this, QStringLiteral("BD_CHATSLATE_SHARE_LABEL"), WindowLook::shareLabelCaption,
+                             Twips{240, 1200, 7575, 255}, 9.75);
+    shareLabel->setAutoFillBackground(false);
+    shareLabel->setPalette(palette());
+
+    m_shareLocation = Controls::lineEdit(this, QStringLiteral("BD_CHATSLATE_SHARE_TEXTBOX"), QString(),
+                                         Twips{240, 1440, 8775, 360});
+    m_shareLocation->setFont(WindowLook::arialBold(9.75));
+    m_shareLocation->setEnabled(false);
+    m_shareLocation->setReadOnly(true);
+
+    m_loadButton = Controls::button(this, QStringLiteral("LOAD_CFG_BUTTON"),
+                                    QStringLiteral("Load CHATSLATE-SHARE.CFG"), Twips{360, 1920, 2655, 255});
+    m_loadButton->setEnabled(false);
+    connect(m_loadButton, &QPushButton::clicked, this, &SettingsWindow::onLoadClicked);
+    m_clearButton = Controls::button(this, QStringLiteral("CLEAR_LOG_BUTTON"),
+                                     QStringLiteral("Clear Live Log"), Twips{3240, 1920, 2415, 255});
+    m_clearButton->setEnabled(false);
+    connect(m_clearButton, &QPushButton::clicked, this, &SettingsWindow::onClearClicked);
+    m_unlock = Controls::tickBox(this, QStringLiteral("UNLOCK_TICKBOX"), QStringLiteral("Unlock"),
+                                 Twips{6120, 2040, 855, 375}, TickBox::unticked);
+    connect(m_unlock, &QCheckBox::stateChanged, this, &SettingsWindow::onUnlockChanged);
+    m_cancelButton = Controls::button(this, QStringLiteral("CANCEL_BUTTON"), QStringLiteral("Cancel"),
+                                      Twips{7200, 1920, 1695, 615});
+    connect(m_cancelButton, &QPushButton::clicked, this, &QDialog::reject);
+    // Never enabled: the program does not write the share configuration file.
+    m_saveCfgButton =
+        Controls::button(this, QStringLiteral("SAVE_CFG_BUTTON"), QStringLiteral("Save CHATSLATE-SHARE.CFG"),
+                         Twips{360, 2280, 2655, 255});
+    m_saveCfgButton->setEnabled(false);
+    m_saveRegistryButton = Controls::button(this, QStringLiteral("SAVE_REGISTRY_BUTTON"),
+                                            QStringLiteral("Save To Registry"), Twips{3240, 2280, 2415, 255});
+    m_saveRegistryButton->setEnabled(false);
+    connect(m_saveRegistryButton, &QPushButton::clicked, this, &SettingsWindow::onSaveRegistryClicked);
+}
+
+void SettingsWindow::setTabOrder()
+{
+    const QList<QWidget*> order{m_cancelButton, m_saveCfgButton, m_clearButton,       m_shareLocation,
+                                m_unlock,       m_loadButton,    m_saveRegistryButton};
+    for (qsizetype i = 1; i < order.size(); ++i)
+        QWidget::setTabOrder(order.at(i - 1), order.at(i));
+    m_cancelButton->setFocus();
+}
+
+void SettingsWindow::load()
+{
+    m_placement->apply(m_settings.readPlacement(SettingsKeys::settingsWindow));
+    m_shareLocation->setText(m_settings.readShareLocation());
+}
+
+void SettingsWindow::done(int result)
+{
+    savePosition();
+    QDialog::done(result);
+}
+
+void SettingsWindow::savePosition()
+{
+    const QPointF position = m_placement->positionTwips();
+    m_settings.savePosition(SettingsKeys::settingsWindow, static_cast<float>(position.x()),
+                            static_cast<float>(position.y()));
+}
+
+void SettingsWindow::onUnlockChanged()
+{
+    if (m_unlock->value() == TickBox::ticked) {
+        m_shareLocation->setEnabled(true);
+        m_shareLocation->setReadOnly(false);
+        m_loadButton->setEnabled(true);
+        m_clearButton->setEnabled(true);
+        m_cancelButton->setEnabled(false);
+        return;
+    }
+    m_shareLocation->setEnabled(false);
+    m_shareLocation->setReadOnly(true);
+    m_loadButton->setEnabled(false);
+    m_saveRegistryButton->setEnabled(false);
+    m_clearButton->setEnabled(false);
+    m_cancelButton->setEnabled(true);
+}
+
+void SettingsWindow::onLoadClicked()
+{
+    const FileReadResult result = ShareConfig::read(m_services.files);
+    if (result.error.failed()) {
+        m_services.messages.showError(this, QStringLiteral("The share location was not loaded.\n\n") +
+                                                ShareConfig::describe(result.error));
+        return;
+    }
+    m_shareLocation->setText(CodePage::decode(result.bytes));
+    m_saveRegistryButton->setEnabled(true);
+    m_cancelButton->setText(closeCaption);
+}
+
+void SettingsWindow::onSaveRegistryClicked()
+{
+    savePosition();
+    const QString shareLocation = m_shareLocation->text();
+    m_settings.saveShareLocation(shareLocation);
+    m_mainWindow.takeSavedShareLocation(shareLocation);
+    finish();
+}
+
+void SettingsWindow::onClearClicked()
+{
+    const QString shareLocation = m_shareLocation->text();
+    // An empty location would name a log at the root of the current drive, or elsewhere off Windows.
+    if (shareLocation.isEmpty()) {
+        m_services.messages.showError(this,
+                                      QStringLiteral("The live log was not cleared: no share location is "
+                                                     "set. Enter or load the share location first."));
+        return;
+    }
+    const FileError error = LiveLog::clear(m_services.files, shareLocation);
+    if (error.failed()) {
+        m_services.messages.showError(
+            this, QStringLiteral("The live log was not cleared; it is as it was.\n\n") + error.message);
+        return;
+    }
+    finish();
+}
+
+void SettingsWindow::finish()
+{
+    // The tick box was ticked, so this runs its handler now and locks the window.
+    m_unlock->setValue(TickBox::unticked);
+    m_unlock->setEnabled(false);
+    m_cancelButton->setText(closeCaption);
+    m_cancelButton->setEnabled(true);
+}
+
+void SettingsWindow::onCreatorClicked()
+{
+    m_creatorLabel->setText(WindowLook::creatorAddress);
+}

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "settings/settings.h"
+#include "windows/common/program_services.h"
+
+#include <QDialog>
+
+class ClickableLabel;
+class FramePlacement;
+class MainWindow;
+class QLineEdit;
+class QPushButton;
+class TickBox;
+
+// BD_CHATSLATE_SETTINGS: the share location behind "Unlock", its loading from the share configuration
+// file and its saving, and the clear of the live log. Built afresh for every opening and shown modally
+// over the main window, whose share location a save changes at once.
+class SettingsWindow final : public QDialog
+{
+    Q_OBJECT
+
+public:
+    SettingsWindow(ProgramServices services, MainWindow& mainWindow);
+    ~SettingsWindow() override;
+
+    // Every way of closing passes here (the close box, Esc, "Cancel"/"Close"): the position is saved.
+    void done(int result) override;
+
+private:
+    void createControls();
+    void setTabOrder();
+    void load();
+
+    void savePosition();
+    void finish();
+
+    void onUnlockChanged();
+    void onLoadClicked();
+    void onSaveRegistryClicked();
+    void onClearClicked();
+    void onCreatorClicked();
+
+    ProgramServices m_services;
+    MainWindow& m_mainWindow;
+    Settings m_settings;
+    FramePlacement* m_placement = nullptr;
+
+    ClickableLabel* m_creatorLabel = nullptr;
+    QLineEdit* m_shareLocation = nullptr;
+    QPushButton* m_loadButton = nullptr;
+    QPushButton* m_clearButton = nullptr;
+    TickBox* m_unlock = nullptr;
+    QPushButton* m_cancelButton = nullptr;
+    QPushButton* m_saveCfgButton = nullptr;
+    QPushButton* m_saveRegistryButton = nullptr;
+};
