@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QSemaphore>
 #include <QTest>
 
 class MainWindowTest : public QObject
@@ -27,6 +28,7 @@ private slots:
     void refreshTickShowsLogAndRecovers();
     void unchangedLogLeavesViewAlone();
     void refreshButton();
+    void deadShareDoesNotFreezeTheWindow();
     void postWritesExactBytes();
     void postKeepsTextAsTyped();
     void failedPostKeepsEverything_data();
@@ -42,13 +44,25 @@ private slots:
 
 private:
     static void tick(MainWindowFixture& fixture);
+    static void clickRefresh(MainWindowFixture& fixture);
     static void typeOwnText(MainWindowFixture& fixture, const QString& text);
 };
 
+// A tick reads in the background; the refresh timer waits meanwhile and resumes with the result.
 void MainWindowTest::tick(MainWindowFixture& fixture)
 {
     QVERIFY(fixture.refreshTimer()->isRunning());
     emit fixture.refreshTimer()->tick();
+    QVERIFY(!fixture.refreshTimer()->isRunning());
+    QTRY_VERIFY(fixture.refreshTimer()->isRunning());
+}
+
+void MainWindowTest::clickRefresh(MainWindowFixture& fixture)
+{
+    QVERIFY(fixture.refreshButton()->isEnabled());
+    QTest::mouseClick(fixture.refreshButton(), Qt::LeftButton);
+    QCOMPARE(fixture.liveText(), StatusText::refreshing);
+    QTRY_VERIFY(fixture.liveText() != StatusText::refreshing);
 }
 
 void MainWindowTest::typeOwnText(MainWindowFixture& fixture, const QString& text)
@@ -274,8 +288,7 @@ void MainWindowTest::refreshButton()
     fixture.settingsStore.values().insert(QStringLiteral("AUTO_REFRESH_TICKBOX"), QStringLiteral("1"));
     fixture.open();
 
-    QVERIFY(fixture.refreshButton()->isEnabled());
-    QTest::mouseClick(fixture.refreshButton(), Qt::LeftButton);
+    clickRefresh(fixture);
     QCOMPARE(fixture.messages.errors().size(), 1);
     QVERIFY(fixture.messages.errors().first().contains(fixture.logPath()));
     QVERIFY(fixture.liveText().contains(fixture.logPath()));
@@ -283,9 +296,60 @@ void MainWindowTest::refreshButton()
     QVERIFY(fixture.refreshTimer()->isRunning());
 
     fixture.writeLog("log \r\n \r\n\r\n\r\n");
-    QTest::mouseClick(fixture.refreshButton(), Qt::LeftButton);
+    clickRefresh(fixture);
     QCOMPARE(fixture.liveView()->shownLog(), std::optional<QByteArray>("log \r\n \r\n\r\n\r\n"));
     QCOMPARE(fixture.messages.errors().size(), 1);
+}
+
+namespace {
+
+// A share that does not answer until the test lets it.
+class HangingFileAccess final : public FileAccess
+{
+public:
+    FileReadResult readAll(const QString&) override
+    {
+        entered.release();
+        answer.acquire();
+        answered.release();
+        return {"late \r\n \r\n\r\n\r\n", {}};
+    }
+    FileError replaceAll(const QString&, const QByteArray&) override { return {}; }
+
+    QSemaphore entered, answer, answered;
+};
+
+} // namespace
+
+void MainWindowTest::deadShareDoesNotFreezeTheWindow()
+{
+    MemorySettingsStore store;
+    store.values().insert("BD_CHATSLATE_SHARE", "/hanging");
+    store.values().insert("AUTO_REFRESH_TICKBOX", "1");
+    HangingFileAccess files;
+    RecordingReporter messages;
+    {
+        MainWindow window({store, files, messages});
+        window.show();
+        auto* timer = window.findChild<IntervalTimer*>("MAIN_TEXT_REFRESH_TIMER");
+        auto* autoRefresh = window.findChild<TickBox*>("AUTO_REFRESH_TICKBOX");
+        emit timer->tick();
+        QVERIFY(files.entered.tryAcquire(1, 5000));
+
+        // The read hangs, and the window still takes the user's clicks.
+        QTest::mouseClick(autoRefresh, Qt::LeftButton);
+        QCOMPARE(autoRefresh->value(), short(0));
+        QVERIFY(window.findChild<QPushButton*>("REFRESH_BUTTON")->isEnabled());
+
+        // The answer that finally comes belongs to a state the user has left: it changes nothing.
+        files.answer.release();
+        QVERIFY(files.answered.tryAcquire(1, 5000));
+        QTest::qWait(20);
+        QCOMPARE(window.findChild<LiveView*>("BD_CHATSLATE_LIVE_TEXTBOX")->toPlainText(),
+                 StatusText::loading);
+        QVERIFY(!timer->isRunning());
+        window.close();
+    }
 }
 
 void MainWindowTest::postWritesExactBytes()
@@ -306,7 +370,7 @@ void MainWindowTest::postWritesExactBytes()
     QVERIFY(fixture.refreshTimer()->isRunning());
 
     // The post composes from the file, not from the view, which now shows a status text.
-    QTest::mouseClick(fixture.refreshButton(), Qt::LeftButton);
+    clickRefresh(fixture);
     QTest::mouseClick(fixture.autoRefresh(), Qt::LeftButton);
     QTest::mouseClick(fixture.autoRefresh(), Qt::LeftButton);
     QCOMPARE(fixture.liveText(), StatusText::autoRefreshEnabled);

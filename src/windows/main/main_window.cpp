@@ -11,6 +11,7 @@
 #include "windows/common/interval_timer.h"
 #include "windows/common/tick_box.h"
 #include "windows/common/window_look.h"
+#include "windows/main/background_reader.h"
 #include "windows/main/live_view.h"
 #include "windows/settings/settings_window.h"
 
@@ -40,6 +41,7 @@ MainWindow::MainWindow(ProgramServices services, QWidget* parent)
     setWindowIcon(WindowLook::programIcon());
     setFont(WindowLook::dialogFont());
     m_placement = new FramePlacement(this);
+    m_reader = new BackgroundReader(this);
     createControls();
     setTabOrder();
     load();
@@ -160,7 +162,7 @@ void MainWindow::load()
     m_liveView->showStatus(StatusText::loading);
 
     if (!hasShareLocation()) {
-        m_refreshTimer->setEnabled(false);
+        setRefreshTimerEnabled(false);
         m_autoRefresh->setEnabled(false);
         m_postButton->setEnabled(false);
         m_refreshButton->setEnabled(false);
@@ -170,13 +172,13 @@ void MainWindow::load()
         m_autoRefresh->setEnabled(true);
         m_postButton->setEnabled(true);
         m_refreshButton->setEnabled(true);
-        m_refreshTimer->setEnabled(true);
+        setRefreshTimerEnabled(true);
     } else {
         m_liveView->showStatus(StatusText::autoRefreshDisabled);
         m_autoRefresh->setEnabled(true);
         m_postButton->setEnabled(false);
         m_refreshButton->setEnabled(false);
-        m_refreshTimer->setEnabled(false);
+        setRefreshTimerEnabled(false);
     }
 }
 
@@ -191,7 +193,7 @@ void MainWindow::runCloseSequence()
     m_settings.saveTick(SettingsKeys::alwaysOnTop, m_alwaysOnTop->value());
     m_settings.saveTick(SettingsKeys::autoRefresh, m_autoRefresh->value());
     m_settings.saveShareLocation(m_shareLocation->text());
-    m_refreshTimer->setEnabled(false);
+    setRefreshTimerEnabled(false);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)
@@ -204,7 +206,7 @@ void MainWindow::takeSavedShareLocation(const QString& shareLocation)
 {
     m_shareLocation->setText(shareLocation);
     if (!hasShareLocation()) {
-        m_refreshTimer->setEnabled(false);
+        setRefreshTimerEnabled(false);
         m_autoRefresh->setValue(TickBox::unticked);
         m_autoRefresh->setEnabled(false);
         m_postButton->setEnabled(false);
@@ -214,7 +216,7 @@ void MainWindow::takeSavedShareLocation(const QString& shareLocation)
     }
     m_autoRefresh->setValue(TickBox::unticked);
     m_autoRefresh->setEnabled(true);
-    m_refreshTimer->setEnabled(false);
+    setRefreshTimerEnabled(false);
     m_postButton->setEnabled(false);
     m_refreshButton->setEnabled(false);
     m_ownText->setReadOnly(true);
@@ -244,14 +246,14 @@ QString MainWindow::ownTextAsTyped() const
 void MainWindow::onAutoRefreshChanged()
 {
     if (!hasShareLocation()) {
-        m_refreshTimer->setEnabled(false);
+        setRefreshTimerEnabled(false);
         m_refreshMonitor->setEnabled(false);
         m_autoRefresh->setValue(TickBox::unticked);
         m_autoRefresh->setEnabled(false);
         m_postButton->setEnabled(false);
         m_refreshButton->setEnabled(false);
     } else if (m_autoRefresh->value() == TickBox::ticked) {
-        m_refreshTimer->setEnabled(true);
+        setRefreshTimerEnabled(true);
         m_refreshMonitor->setEnabled(true);
         m_postButton->setEnabled(true);
         m_refreshButton->setEnabled(true);
@@ -259,7 +261,7 @@ void MainWindow::onAutoRefreshChanged()
         m_ownText->setReadOnly(false);
         m_liveView->showStatus(StatusText::autoRefreshEnabled);
     } else {
-        m_refreshTimer->setEnabled(false);
+        setRefreshTimerEnabled(false);
         m_refreshMonitor->setEnabled(false);
         m_postButton->setEnabled(false);
         m_refreshButton->setEnabled(true);
@@ -268,9 +270,39 @@ void MainWindow::onAutoRefreshChanged()
     }
 }
 
+void MainWindow::setRefreshTimerEnabled(bool enabled)
+{
+    ++m_readTicket;
+    m_refreshPausedForRead = false;
+    m_refreshTimer->setEnabled(enabled);
+}
+
+void MainWindow::readInBackground(std::function<void(const FileReadResult&)> apply)
+{
+    if (m_refreshTimer->isEnabled()) {
+        m_refreshTimer->setEnabled(false);
+        m_refreshPausedForRead = true;
+    }
+    const quint64 ticket = ++m_readTicket;
+    const auto read = [&files = m_services.files, share = shareLocation()] { return LiveLog::read(files, share); };
+    m_reader->run(read, [this, ticket, apply](const FileReadResult& result) {
+        if (ticket != m_readTicket)
+            return;
+        if (m_refreshPausedForRead) {
+            m_refreshPausedForRead = false;
+            m_refreshTimer->setEnabled(true);
+        }
+        apply(result);
+    });
+}
+
 void MainWindow::onRefreshTick()
 {
-    const FileReadResult result = LiveLog::read(m_services.files, shareLocation());
+    readInBackground([this](const FileReadResult& result) { showTickResult(result); });
+}
+
+void MainWindow::showTickResult(const FileReadResult& result)
+{
     if (result.error.failed())
         m_liveView->showStatus(StatusText::readFailed(result.error));
     else
@@ -280,13 +312,11 @@ void MainWindow::onRefreshTick()
 void MainWindow::onRefreshClicked()
 {
     m_liveView->showStatus(StatusText::refreshing);
-    const FileReadResult result = LiveLog::read(m_services.files, shareLocation());
-    if (result.error.failed()) {
-        m_liveView->showStatus(StatusText::readFailed(result.error));
-        reportWithRefreshPaused(LiveLog::describe(result.error));
-        return;
-    }
-    m_liveView->showLog(result.bytes);
+    readInBackground([this](const FileReadResult& result) {
+        showTickResult(result);
+        if (result.error.failed())
+            reportWithRefreshPaused(LiveLog::describe(result.error));
+    });
 }
 
 void MainWindow::onPostClicked()
@@ -294,10 +324,10 @@ void MainWindow::onPostClicked()
     if (m_postToTop->value() != TickBox::ticked)
         return;
     m_postButton->setEnabled(false);
-    m_refreshTimer->setEnabled(false);
+    setRefreshTimerEnabled(false);
     const auto endPosting = [this] {
         m_postButton->setEnabled(true);
-        m_refreshTimer->setEnabled(true);
+        setRefreshTimerEnabled(true);
     };
 
     const CodePage::Encoded ownText = CodePage::encode(ownTextAsTyped());
@@ -339,7 +369,7 @@ void MainWindow::onCreatorClicked()
 void MainWindow::reportWithRefreshPaused(const QString& message)
 {
     const bool wasEnabled = m_refreshTimer->isEnabled();
-    m_refreshTimer->setEnabled(false);
+    setRefreshTimerEnabled(false);
     m_services.messages.showError(this, message);
-    m_refreshTimer->setEnabled(wasEnabled);
+    setRefreshTimerEnabled(wasEnabled);
 }

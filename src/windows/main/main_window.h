@@ -1,10 +1,14 @@
 #pragma once
 
+#include "platform/file_access.h"
 #include "settings/settings.h"
 #include "windows/common/program_services.h"
 
 #include <QWidget>
 
+#include <functional>
+
+class BackgroundReader;
 class ClickableLabel;
 class FramePlacement;
 class IntervalTimer;
@@ -52,12 +56,22 @@ private:
     void onCreatorClicked();
     void onSettingsClicked();
 
+    // Every change of the refresh timer's state goes through here; it also drops the result of a
+    // background read still under way, which the change has made stale.
+    void setRefreshTimerEnabled(bool enabled);
+    // The refresh timer waits while a background read is under way and resumes with its result.
+    void readInBackground(std::function<void(const FileReadResult&)> apply);
+    void showTickResult(const FileReadResult& result);
+
     // A message box runs an event loop: no refresh tick may run inside it.
     void reportWithRefreshPaused(const QString& message);
 
     ProgramServices m_services;
     Settings m_settings;
     FramePlacement* m_placement = nullptr;
+    BackgroundReader* m_reader = nullptr;
+    quint64 m_readTicket = 0;
+    bool m_refreshPausedForRead = false;
     bool m_closeSequenceDone = false;
 
     ClickableLabel* m_creatorLabel = nullptr;
