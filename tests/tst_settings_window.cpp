@@ -423,6 +423,7 @@ void SettingsWindowTest::configurationContent_data()
     QTest::newRow("blanks kept") << QByteArray(" \\\\SERVER\\Share \t") << " \\\\SERVER\\Share \t";
     QTest::newRow("code page") << QByteArray("\\\\SERVER\\Caf\xE9")
                                << QStringLiteral("\\\\SERVER\\Caf\u00E9");
+    QTest::newRow("further lines kept") << QByteArray("\\\\A\\x\r\nsecond\r\n") << "\\\\A\\x\r\nsecond";
     QTest::newRow("empty") << QByteArray() << QString();
 }
 
