@@ -13,18 +13,20 @@ namespace {
 QTextDocument* plainDocument(QObject* parent)
 {
     auto* document = new QTextDocument(parent);
+    // Nobody edits the view: an undo history would only hold a second copy of the log.
+    document->setUndoRedoEnabled(false);
     document->setDocumentLayout(new QPlainTextDocumentLayout(document));
     return document;
 }
 
-qsizetype trailingLineEnds(const QByteArray& bytes)
+qsizetype trailingLineEnds(QByteArrayView bytes)
 {
-    const QByteArray& lineEnd = LiveLogFormat::lineEnd;
+    const QByteArrayView lineEnd(LiveLogFormat::lineEnd);
     qsizetype count = 0;
-    for (qsizetype end = bytes.size();
-         end >= lineEnd.size() && bytes.sliced(end - lineEnd.size(), lineEnd.size()) == lineEnd;
-         end -= lineEnd.size())
+    while (bytes.endsWith(lineEnd)) {
+        bytes.chop(lineEnd.size());
         ++count;
+    }
     return count;
 }
 
@@ -83,13 +85,13 @@ bool LiveView::showGrowth(const QByteArray& log)
     if (!front.endsWith(LiveLogFormat::separator))
         return false;
 
+    // Two separate edits, not one edit block: a block spanning the first and the last line makes the
+    // layout redo everything in between.
     QTextCursor cursor(m_logDocument);
-    cursor.beginEditBlock();
     cursor.movePosition(QTextCursor::Start);
     cursor.insertText(CodePage::decode(front.toByteArray()));
     cursor.movePosition(QTextCursor::End);
     cursor.insertText(CodePage::decode(LiveLogFormat::lineEnd.repeated(newEnds - oldEnds)));
-    cursor.endEditBlock();
     return true;
 }
 
