@@ -25,7 +25,7 @@ QString ShareConfig::describe(const FileError& error)
     if (!error.fileMissing)
         return error.message;
     return error.message +
-           QStringLiteral(" The share configuration file is looked for in the folder the program was "
+           QStringLiteral("\n\nThe share configuration file is looked for in the folder the program was "
                           "started in, %1.")
                .arg(QDir::toNativeSeparators(QDir::currentPath()));
 }
