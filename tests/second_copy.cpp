@@ -2,6 +2,8 @@
 // driven from its command line.
 //   second_copy post TEXT      types TEXT into the own-text field and posts it, then closes
 //   second_copy wait-for TEXT  lets auto refresh run until the live view shows TEXT (exit 0) or 10 s pass
+//   second_copy close-at LEFT  moves the window to LEFT pixels, prints "ready", and closes once a line
+//                              arrives on standard input, so that several copies close at one moment
 #include "platform/local_file_access.h"
 #include "platform/qsettings_store.h"
 #include "platform/recording_reporter.h"
@@ -51,6 +53,16 @@ int main(int argc, char* argv[])
         const int result = application.exec();
         window.close();
         return result;
+    }
+    if (command == QLatin1String("close-at")) {
+        window.move(text.toInt(), window.y());
+        std::printf("ready\n");
+        std::fflush(stdout);
+        char line[16];
+        if (!std::fgets(line, sizeof line, stdin))
+            return 1;
+        window.close();
+        return 0;
     }
     return 2;
 }
