@@ -304,7 +304,7 @@ void MainWindowTest::refreshButton()
 namespace {
 
 // A share that does not answer until the test lets it.
-class HangingFileAccess final : public FileAccess
+class HangingFileAccess final : public FaultInjectingFileAccess
 {
 public:
     FileReadResult readAll(const QString&) override
@@ -314,7 +314,6 @@ public:
         answered.release();
         return {"late \r\n \r\n\r\n\r\n", {}};
     }
-    FileError replaceAll(const QString&, const QByteArray&) override { return {}; }
 
     QSemaphore entered, answer, answered;
 };

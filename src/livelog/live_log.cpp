@@ -2,30 +2,105 @@
 
 #include "livelog/live_log_format.h"
 
-FileReadResult LiveLog::read(FileAccess& files, const QString& shareLocation)
+namespace {
+
+// The files a writer leaves beside the log all start with the log's name and a dot.
+QString besidePrefix()
 {
-    return files.readAll(LiveLogFormat::liveLogPath(shareLocation));
+    return LiveLogFormat::fileName.mid(1) + QLatin1Char('.');
 }
 
-LiveLog::PostResult LiveLog::post(FileAccess& files, const QString& shareLocation, const QByteArray& ownText)
+QString temporaryPath(const QString& logPath)
 {
+    return logPath + QLatin1Char('.') + LiveLog::Writer::self().fileTag() + QStringLiteral(".TMP");
+}
+
+QString pathBeside(const QString& logPath, const QString& name)
+{
+    return logPath.chopped(LiveLogFormat::fileName.size() - 1) + name;
+}
+
+// Temporary files are never read as the log; those of a crashed writer go once they are old on the
+// server's clock. Best effort: the post has succeeded already.
+void removeLeftovers(FileAccess& files, const QString& logPath, const LiveLog::Timing& timing)
+{
+    const FileListResult beside = files.listBeside(logPath, besidePrefix());
+    const FileTimeResult now = files.modificationTime(logPath);
+    if (beside.error.failed() || now.error.failed())
+        return;
+    for (const QString& name : beside.names) {
+        if (!name.endsWith(QLatin1String(".TMP")) && !name.endsWith(QLatin1String(".CLOCK")))
+            continue;
+        const QString path = pathBeside(logPath, name);
+        const FileTimeResult written = files.modificationTime(path);
+        if (!written.error.failed() &&
+            now.msecsSinceEpoch - written.msecsSinceEpoch > timing.leftoverAge.count())
+            files.remove(path);
+    }
+}
+
+// Under the lock: the new content goes to this writer's own temporary file, which then replaces the log
+// in one rename, so a reader or a crash sees the old log or the new one and nothing in between.
+FileError rewrite(FileAccess& files, LiveLog::LogLock& lock, const QString& logPath, const QByteArray& bytes,
+                  const LiveLog::Timing& timing)
+{
+    const QString temporary = temporaryPath(logPath);
+    FileError error = lock.keepAlive();
+    if (!error.failed()) {
+        error = LiveLog::retryWhileBusy(
+            [&] { return files.writeAll(temporary, bytes, FileAccess::Create::replacingContent); });
+    }
+    if (!error.failed())
+        error = lock.keepAlive();
+    if (!error.failed())
+        error = LiveLog::retryWhileBusy([&] { return files.replace(temporary, logPath); });
+    if (error.failed()) {
+        files.remove(temporary);
+        error.fileMissing = false;
+        return error;
+    }
+    removeLeftovers(files, logPath, timing);
+    return {};
+}
+
+} // namespace
+
+FileReadResult LiveLog::read(FileAccess& files, const QString& shareLocation)
+{
+    return retryWhileBusy([&] { return files.readAll(LiveLogFormat::liveLogPath(shareLocation)); });
+}
+
+LiveLog::PostResult LiveLog::post(FileAccess& files, const QString& shareLocation, const QByteArray& ownText,
+                                  const Timing& timing)
+{
+    const QString logPath = LiveLogFormat::liveLogPath(shareLocation);
     PostResult result;
+    LogLock lock(files, logPath, timing);
+    result.read.error = lock.acquire();
+    if (result.read.error.failed())
+        return result;
     result.read = read(files, shareLocation);
     if (result.read.error.failed())
         return result;
-    result.write = files.replaceAll(LiveLogFormat::liveLogPath(shareLocation),
-                                    LiveLogFormat::composePost(ownText, result.read.bytes));
+    result.write =
+        rewrite(files, lock, logPath, LiveLogFormat::composePost(ownText, result.read.bytes), timing);
     return result;
 }
 
-FileError LiveLog::clear(FileAccess& files, const QString& shareLocation)
+FileError LiveLog::clear(FileAccess& files, const QString& shareLocation, const Timing& timing)
 {
-    return files.replaceAll(LiveLogFormat::liveLogPath(shareLocation), LiveLogFormat::clearedLog());
+    const QString logPath = LiveLogFormat::liveLogPath(shareLocation);
+    LogLock lock(files, logPath, timing);
+    const FileError locked = lock.acquire();
+    if (locked.failed())
+        return locked;
+    return rewrite(files, lock, logPath, LiveLogFormat::clearedLog(), timing);
 }
 
 QString LiveLog::describe(const FileError& error)
 {
     if (!error.fileMissing)
         return error.message;
-    return error.message + QStringLiteral(" The live log is created by \"Clear Live Log\" in the settings window.");
+    return error.message +
+           QStringLiteral(" The live log is created by \"Clear Live Log\" in the settings window.");
 }

@@ -2,36 +2,127 @@
 
 #include "platform/local_file_access.h"
 
+#include <QMutex>
+#include <QMutexLocker>
+#include <optional>
+
 // Test implementation: real files, with failures the test machine cannot produce (tests may run as
-// root, where permissions never fail) injected on demand.
-class FaultInjectingFileAccess final : public FileAccess
+// root, where permissions never fail, and may not mount file systems) injected on demand. Safe to use
+// from the reading thread and the user-interface thread at once.
+class FaultInjectingFileAccess : public FileAccess
 {
 public:
+    enum class Operation
+    {
+        read,
+        replace,
+    };
+
     FileReadResult readAll(const QString& path) override
     {
+        QMutexLocker locker(&m_mutex);
         ++m_reads;
         if (!m_readFailure.isEmpty())
             return {{}, {m_readFailure.arg(path)}};
+        if (const auto busy = takeBusy(m_busyReads, path))
+            return {{}, *busy};
+        locker.unlock();
         return m_local.readAll(path);
     }
-    FileError replaceAll(const QString& path, const QByteArray& bytes) override
+    FileError writeAll(const QString& path, const QByteArray& bytes, Create mode) override
     {
-        ++m_writes;
+        QMutexLocker locker(&m_mutex);
+        if (mode == Create::newOnly)
+            ++m_writes;
+        if (!m_readOnly.isEmpty())
+            return {m_readOnly.arg(path)};
+        if (!m_diskFull.isEmpty() && mode == Create::replacingContent) {
+            // The first half reaches the disk, then the space runs out.
+            m_local.writeAll(path, bytes.left(bytes.size() / 2), mode);
+            return {m_diskFull.arg(path)};
+        }
+        locker.unlock();
+        return m_local.writeAll(path, bytes, mode);
+    }
+    FileError replace(const QString& source, const QString& target) override
+    {
+        QMutexLocker locker(&m_mutex);
+        if (!m_readOnly.isEmpty())
+            return {m_readOnly.arg(target)};
         if (!m_writeFailure.isEmpty())
-            return {m_writeFailure.arg(path)};
-        return m_local.replaceAll(path, bytes);
+            return {m_writeFailure.arg(target)};
+        if (const auto busy = takeBusy(m_busyReplaces, target))
+            return *busy;
+        locker.unlock();
+        return m_local.replace(source, target);
+    }
+    FileError remove(const QString& path) override
+    {
+        QMutexLocker locker(&m_mutex);
+        if (!m_readOnly.isEmpty())
+            return {m_readOnly.arg(path)};
+        locker.unlock();
+        return m_local.remove(path);
+    }
+    FileTimeResult modificationTime(const QString& path) override { return m_local.modificationTime(path); }
+    FileListResult listBeside(const QString& path, const QString& prefix) override
+    {
+        return m_local.listBeside(path, prefix);
     }
 
-    // The message may hold %1 for the path; an empty text ends the failure.
-    void failReads(const QString& message) { m_readFailure = message; }
-    void failWrites(const QString& message) { m_writeFailure = message; }
-    int reads() const { return m_reads; }
-    int writes() const { return m_writes; }
+    // Each message may hold %1 for the path; an empty text ends the failure.
+    // Reads of any file fail.
+    void failReads(const QString& message) { set(m_readFailure, message); }
+    // The rewritten file never replaces the log, as on a share that refuses it.
+    void failWrites(const QString& message) { set(m_writeFailure, message); }
+    // Nothing in the folder can be created, changed or removed.
+    void makeReadOnly(const QString& message) { set(m_readOnly, message); }
+    // Writes of whole files stop half-way.
+    void fillDiskDuringWrites(const QString& message) { set(m_diskFull, message); }
+    // The next count calls report that another workstation has the file open.
+    void busyFor(Operation operation, int count)
+    {
+        QMutexLocker locker(&m_mutex);
+        (operation == Operation::read ? m_busyReads : m_busyReplaces) = count;
+    }
+
+    int reads() const
+    {
+        QMutexLocker locker(&m_mutex);
+        return m_reads;
+    }
+    // Attempts to change the share: every post and clear makes exactly one, by creating the lock that
+    // guards its rewrite.
+    int writes() const
+    {
+        QMutexLocker locker(&m_mutex);
+        return m_writes;
+    }
 
 private:
+    void set(QString& failure, const QString& message)
+    {
+        QMutexLocker locker(&m_mutex);
+        failure = message;
+    }
+    static std::optional<FileError> takeBusy(int& remaining, const QString& path)
+    {
+        if (remaining <= 0)
+            return std::nullopt;
+        --remaining;
+        FileError error{QStringLiteral("Cannot open %1: the file is in use by another process").arg(path)};
+        error.busy = true;
+        return error;
+    }
+
+    mutable QMutex m_mutex;
     LocalFileAccess m_local;
     QString m_readFailure;
     QString m_writeFailure;
+    QString m_readOnly;
+    QString m_diskFull;
+    int m_busyReads = 0;
+    int m_busyReplaces = 0;
     int m_reads = 0;
     int m_writes = 0;
 };

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 // What a file operation reports: empty error text on success, otherwise a sentence for the user that
 // names the path.
@@ -9,6 +10,10 @@ struct FileError
 {
     QString message;
     bool fileMissing = false;
+    // The file is there already (only an exclusive create reports this).
+    bool alreadyExists = false;
+    // Another process or workstation has the file open at this moment; the same call may succeed soon.
+    bool busy = false;
 
     bool failed() const { return !message.isEmpty(); }
 };
@@ -19,17 +24,52 @@ struct FileReadResult
     FileError error;
 };
 
-// Whole-file access on local and network paths. Paths are given as the user wrote them (with
-// backslashes); each implementation maps them to what its platform opens.
+struct FileTimeResult
+{
+    // Milliseconds since 1970 by the clock of the machine that stores the file, which is the only clock
+    // all workstations share.
+    qint64 msecsSinceEpoch = 0;
+    FileError error;
+};
+
+struct FileListResult
+{
+    QStringList names;
+    FileError error;
+};
+
+// Single operations on files on local and network paths, each complete when it returns. Paths are given
+// as the user wrote them (with backslashes); each implementation maps them to what its platform opens.
+// Everything the live log's lock and rewrite need is expressed in these operations, so that any backend
+// that offers them carries the same protection.
 class FileAccess
 {
 public:
+    enum class Create
+    {
+        // Fails with alreadyExists when the file is there: exclusive create, which also holds on SMB2/3
+        // and NFSv3 and later.
+        newOnly,
+        replacingContent,
+    };
+
     virtual ~FileAccess() = default;
 
     // Reads until the end of the file, whatever size the file system reported before.
     virtual FileReadResult readAll(const QString& path) = 0;
 
-    // Replaces the whole file so that a failure or a crash part-way leaves the old content whole and no
-    // reader ever sees a half-written file.
-    virtual FileError replaceAll(const QString& path, const QByteArray& bytes) = 0;
+    // Writes the whole content and flushes it to the storage before it returns. A newOnly file that could
+    // not be written whole is removed again.
+    virtual FileError writeAll(const QString& path, const QByteArray& bytes, Create mode) = 0;
+
+    // Renames source over target in one step, so a reader sees either the old or the new target. The
+    // target keeps its permission bits.
+    virtual FileError replace(const QString& source, const QString& target) = 0;
+
+    virtual FileError remove(const QString& path) = 0;
+
+    virtual FileTimeResult modificationTime(const QString& path) = 0;
+
+    // Names of the files in the folder that holds path whose names start with prefix.
+    virtual FileListResult listBeside(const QString& path, const QString& prefix) = 0;
 };

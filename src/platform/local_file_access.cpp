@@ -1,7 +1,9 @@
 #include "platform/local_file_access.h"
 
+#include "platform/native_file_ops.h"
+
 #include <QFile>
-#include <QSaveFile>
+#include <optional>
 
 namespace {
 
@@ -19,11 +21,48 @@ FileError serverShareNotSupported(const QString& path)
 }
 #endif
 
-// Names the path the platform opened, which off Windows has slashes where the user typed backslashes.
-FileError errorFor(const QString& action, const QFileDevice& file)
+std::filesystem::path toNative(const QString& path)
 {
-    return {QStringLiteral("Cannot %1 %2: %3").arg(action, file.fileName(), file.errorString()),
-            file.error() == QFileDevice::OpenError && !QFile::exists(file.fileName())};
+#if defined(Q_OS_WIN)
+    return std::filesystem::path(path.toStdWString());
+#else
+    return std::filesystem::path(QFile::encodeName(LocalFileAccess::nativePath(path)).toStdString());
+#endif
+}
+
+QString fromNative(const std::string& name)
+{
+#if defined(Q_OS_WIN)
+    return QString::fromStdString(name);
+#else
+    return QFile::decodeName(QByteArray::fromStdString(name));
+#endif
+}
+
+// Names the path the platform opened, which off Windows has slashes where the user typed backslashes.
+FileError errorFor(const QString& action, const QString& path, const NativeFileOps::Status& status)
+{
+    if (status.ok())
+        return {};
+    FileError error{
+        QStringLiteral("Cannot %1 %2: %3")
+            .arg(action, LocalFileAccess::nativePath(path), QString::fromStdString(status.description))};
+    error.fileMissing = status.failure == NativeFileOps::Failure::missing;
+    error.alreadyExists = status.failure == NativeFileOps::Failure::alreadyExists;
+    error.busy = status.failure == NativeFileOps::Failure::busy;
+    return error;
+}
+
+// Off Windows a \\SERVER\Share path would silently name a local file; it is refused instead.
+std::optional<FileError> refused(const QString& path)
+{
+#if defined(Q_OS_WIN)
+    Q_UNUSED(path);
+#else
+    if (isServerSharePath(path))
+        return serverShareNotSupported(path);
+#endif
+    return std::nullopt;
 }
 
 } // namespace
@@ -40,42 +79,63 @@ QString LocalFileAccess::nativePath(const QString& path)
 
 FileReadResult LocalFileAccess::readAll(const QString& path)
 {
-#if !defined(Q_OS_WIN)
-    if (isServerSharePath(path))
-        return {{}, serverShareNotSupported(path)};
-#endif
-
-    QFile file(nativePath(path));
-    if (!file.open(QIODevice::ReadOnly))
-        return {{}, errorFor(QStringLiteral("read"), file)};
-
-    // Read in chunks to the end: a network client may report a size that is seconds old.
-    QByteArray bytes;
-    char chunk[64 * 1024];
-    for (;;) {
-        const qint64 count = file.read(chunk, sizeof chunk);
-        if (count < 0)
-            return {{}, errorFor(QStringLiteral("read"), file)};
-        if (count == 0)
-            break;
-        bytes.append(chunk, count);
-    }
-    return {bytes, {}};
+    if (const auto error = refused(path))
+        return {{}, *error};
+    std::string bytes;
+    const NativeFileOps::Status status = NativeFileOps::readAll(toNative(path), bytes);
+    if (!status.ok())
+        return {{}, errorFor(QStringLiteral("read"), path, status)};
+    return {QByteArray::fromStdString(bytes), {}};
 }
 
-FileError LocalFileAccess::replaceAll(const QString& path, const QByteArray& bytes)
+FileError LocalFileAccess::writeAll(const QString& path, const QByteArray& bytes, Create mode)
 {
-#if !defined(Q_OS_WIN)
-    if (isServerSharePath(path))
-        return serverShareNotSupported(path);
-#endif
+    if (const auto error = refused(path))
+        return *error;
+    return errorFor(QStringLiteral("write"), path,
+                    NativeFileOps::writeAll(toNative(path), std::string_view(bytes.constData(), bytes.size()),
+                                            mode == Create::newOnly));
+}
 
-    QSaveFile file(nativePath(path));
-    if (!file.open(QIODevice::WriteOnly))
-        return errorFor(QStringLiteral("write"), file);
-    if (file.write(bytes) != bytes.size())
-        return errorFor(QStringLiteral("write"), file);
-    if (!file.commit())
-        return errorFor(QStringLiteral("write"), file);
-    return {};
+FileError LocalFileAccess::replace(const QString& source, const QString& target)
+{
+    if (const auto error = refused(target))
+        return *error;
+    FileError error =
+        errorFor(QStringLiteral("write"), target, NativeFileOps::replace(toNative(source), toNative(target)));
+    if (error.failed())
+        error.message += QStringLiteral(" (renaming %1 over it)").arg(nativePath(source));
+    return error;
+}
+
+FileError LocalFileAccess::remove(const QString& path)
+{
+    if (const auto error = refused(path))
+        return *error;
+    return errorFor(QStringLiteral("remove"), path, NativeFileOps::remove(toNative(path)));
+}
+
+FileTimeResult LocalFileAccess::modificationTime(const QString& path)
+{
+    if (const auto error = refused(path))
+        return {0, *error};
+    std::int64_t msecs = 0;
+    const NativeFileOps::Status status = NativeFileOps::modificationTime(toNative(path), msecs);
+    return {msecs, errorFor(QStringLiteral("read the time of"), path, status)};
+}
+
+FileListResult LocalFileAccess::listBeside(const QString& path, const QString& prefix)
+{
+    if (const auto error = refused(path))
+        return {{}, *error};
+    const std::filesystem::path folder = toNative(path).parent_path();
+    std::vector<std::string> names;
+    const NativeFileOps::Status status = NativeFileOps::listFolder(folder.empty() ? "." : folder, names);
+    FileListResult result{{}, errorFor(QStringLiteral("list the folder of"), path, status)};
+    for (const std::string& name : names) {
+        const QString decoded = fromNative(name);
+        if (decoded.startsWith(prefix))
+            result.names.append(decoded);
+    }
+    return result;
 }

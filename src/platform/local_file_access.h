@@ -8,7 +8,11 @@ class LocalFileAccess final : public FileAccess
 {
 public:
     FileReadResult readAll(const QString& path) override;
-    FileError replaceAll(const QString& path, const QByteArray& bytes) override;
+    FileError writeAll(const QString& path, const QByteArray& bytes, Create mode) override;
+    FileError replace(const QString& source, const QString& target) override;
+    FileError remove(const QString& path) override;
+    FileTimeResult modificationTime(const QString& path) override;
+    FileListResult listBeside(const QString& path, const QString& prefix) override;
 
     // Off Windows a backslash is a path separator; the text the user typed stays unchanged elsewhere.
     static QString nativePath(const QString& path);

@@ -1,0 +1,43 @@
+#pragma once
+
+// The operating system's file calls behind LocalFileAccess, in plain C++ so that the Windows
+// implementation needs nothing but windows.h. One implementation is built per platform.
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace NativeFileOps {
+
+enum class Failure
+{
+    none,
+    missing,
+    alreadyExists,
+    // A sharing violation or a file that is open elsewhere: worth a retry.
+    busy,
+    other,
+};
+
+struct Status
+{
+    Failure failure = Failure::none;
+    // The system's description of the failure, UTF-8.
+    std::string description;
+
+    bool ok() const { return failure == Failure::none; }
+};
+
+Status readAll(const std::filesystem::path& path, std::string& bytes);
+Status writeAll(const std::filesystem::path& path, std::string_view bytes, bool newOnly);
+Status replace(const std::filesystem::path& source, const std::filesystem::path& target);
+Status remove(const std::filesystem::path& path);
+Status modificationTime(const std::filesystem::path& path, std::int64_t& msecsSinceEpoch);
+Status listFolder(const std::filesystem::path& folder, std::vector<std::string>& names);
+
+// Whether a process of this machine with that id still runs; a lock names its holder's process.
+bool processRunning(std::int64_t processId);
+
+} // namespace NativeFileOps

@@ -1,0 +1,171 @@
+#include "platform/native_file_ops.h"
+
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace NativeFileOps {
+
+namespace {
+
+Status fromErrno(int error)
+{
+    Failure failure = Failure::other;
+    switch (error) {
+    case ENOENT:
+        failure = Failure::missing;
+        break;
+    case EEXIST:
+        failure = Failure::alreadyExists;
+        break;
+    // A CIFS mount reports another client's sharing violation as EBUSY, and an open it must refuse for
+    // a while (a file being deleted or replaced) as EACCES.
+    case EBUSY:
+    case ETXTBSY:
+    case EACCES:
+    case EAGAIN:
+        failure = Failure::busy;
+        break;
+    default:
+        break;
+    }
+    return {failure, std::strerror(error)};
+}
+
+Status lastError()
+{
+    return fromErrno(errno);
+}
+
+int openRetrying(const char* path, int flags, mode_t mode = 0)
+{
+    int descriptor;
+    do
+        descriptor = ::open(path, flags | O_CLOEXEC, mode);
+    while (descriptor < 0 && errno == EINTR);
+    return descriptor;
+}
+
+Status writeWhole(int descriptor, std::string_view bytes)
+{
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(descriptor, bytes.data(), bytes.size());
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return lastError();
+        }
+        bytes.remove_prefix(std::size_t(written));
+    }
+    if (::fsync(descriptor) != 0)
+        return lastError();
+    return {};
+}
+
+} // namespace
+
+Status readAll(const std::filesystem::path& path, std::string& bytes)
+{
+    bytes.clear();
+    const int descriptor = openRetrying(path.c_str(), O_RDONLY);
+    if (descriptor < 0)
+        return lastError();
+    struct stat info
+    {
+    };
+    if (::fstat(descriptor, &info) == 0 && S_ISDIR(info.st_mode)) {
+        ::close(descriptor);
+        return fromErrno(EISDIR);
+    }
+    char chunk[64 * 1024];
+    for (;;) {
+        const ssize_t count = ::read(descriptor, chunk, sizeof chunk);
+        if (count < 0) {
+            if (errno == EINTR)
+                continue;
+            const Status status = lastError();
+            ::close(descriptor);
+            return status;
+        }
+        if (count == 0)
+            break;
+        bytes.append(chunk, std::size_t(count));
+    }
+    ::close(descriptor);
+    return {};
+}
+
+Status writeAll(const std::filesystem::path& path, std::string_view bytes, bool newOnly)
+{
+    const int flags = O_WRONLY | O_CREAT | (newOnly ? O_EXCL : O_TRUNC);
+    const int descriptor = openRetrying(path.c_str(), flags, 0666);
+    if (descriptor < 0)
+        return lastError();
+    Status status = writeWhole(descriptor, bytes);
+    // A network file system may report a failed write only when the file is closed.
+    if (::close(descriptor) != 0 && status.ok())
+        status = lastError();
+    if (!status.ok() && newOnly)
+        ::unlink(path.c_str());
+    return status;
+}
+
+Status replace(const std::filesystem::path& source, const std::filesystem::path& target)
+{
+    struct stat info
+    {
+    };
+    if (::stat(target.c_str(), &info) == 0 && S_ISREG(info.st_mode))
+        ::chmod(source.c_str(), info.st_mode & 07777);
+    std::error_code error;
+    std::filesystem::rename(source, target, error);
+    if (error)
+        return fromErrno(error.value());
+    return {};
+}
+
+Status remove(const std::filesystem::path& path)
+{
+    if (::unlink(path.c_str()) != 0)
+        return lastError();
+    return {};
+}
+
+Status modificationTime(const std::filesystem::path& path, std::int64_t& msecsSinceEpoch)
+{
+    struct stat info
+    {
+    };
+    if (::stat(path.c_str(), &info) != 0)
+        return lastError();
+    msecsSinceEpoch = std::int64_t(info.st_mtim.tv_sec) * 1000 + info.st_mtim.tv_nsec / 1000000;
+    return {};
+}
+
+Status listFolder(const std::filesystem::path& folder, std::vector<std::string>& names)
+{
+    names.clear();
+    DIR* directory = ::opendir(folder.c_str());
+    if (!directory)
+        return lastError();
+    while (const dirent* entry = ::readdir(directory)) {
+        const std::string name = entry->d_name;
+        if (name != "." && name != "..")
+            names.push_back(name);
+    }
+    ::closedir(directory);
+    return {};
+}
+
+bool processRunning(std::int64_t processId)
+{
+    if (processId <= 0)
+        return false;
+    return ::kill(pid_t(processId), 0) == 0 || errno == EPERM;
+}
+
+} // namespace NativeFileOps

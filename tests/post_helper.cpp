@@ -1,0 +1,61 @@
+// Posts to a share folder from a process of its own, so that tests can run real concurrent writers.
+//   post_helper posts FOLDER PREFIX COUNT   after "go" on stdin posts PREFIX-1 .. PREFIX-COUNT in order;
+//                                           a post that fails is tried again, as a user would
+//   post_helper forever FOLDER PREFIX       posts PREFIX-1, PREFIX-2, ... until it is killed
+// Both print "ready" once they are about to start.
+#include "livelog/live_log.h"
+#include "platform/local_file_access.h"
+
+#include <QCoreApplication>
+#include <cstdio>
+#include <iostream>
+#include <string>
+
+namespace {
+
+void announceReady()
+{
+    std::printf("ready\n");
+    std::fflush(stdout);
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication application(argc, argv);
+    const QStringList arguments = application.arguments();
+    if (arguments.size() < 4)
+        return 2;
+    const QString command = arguments.at(1);
+    const QString folder = arguments.at(2);
+    const QString prefix = arguments.at(3);
+    LocalFileAccess files;
+
+    if (command == QLatin1String("posts") && arguments.size() == 5) {
+        const int count = arguments.at(4).toInt();
+        announceReady();
+        std::string go;
+        std::getline(std::cin, go);
+        int refused = 0;
+        for (int entry = 1; entry <= count; ++entry) {
+            const QByteArray text = (prefix + QLatin1Char('-') + QString::number(entry)).toUtf8();
+            for (;;) {
+                const LiveLog::PostResult result = LiveLog::post(files, folder, text);
+                if (!result.failed())
+                    break;
+                std::fprintf(stderr, "%s\n", qPrintable(result.error().message));
+                if (++refused > 20)
+                    return 1;
+            }
+        }
+        std::printf("refused %d\n", refused);
+        return 0;
+    }
+    if (command == QLatin1String("forever")) {
+        announceReady();
+        for (int entry = 1;; ++entry)
+            LiveLog::post(files, folder, (prefix + QLatin1Char('-') + QString::number(entry)).toUtf8());
+    }
+    return 2;
+}

@@ -1,0 +1,208 @@
+#include "livelog/live_log.h"
+#include "platform/local_file_access.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+#include <atomic>
+#include <optional>
+#include <thread>
+
+namespace {
+
+// The entries of a whole log, newest first, or nothing when the bytes are not a log that a sequence
+// of complete rewrites can leave: every entry followed by the separator pair, then one CR LF for the
+// clear and one for every post.
+std::optional<QList<QByteArray>> entriesOf(const QByteArray& log)
+{
+    static const QByteArray separators(" \r\n \r\n");
+    QList<QByteArray> entries;
+    qsizetype at = 0;
+    while (!log.mid(at).startsWith("\r\n")) {
+        const qsizetype end = log.indexOf(separators, at);
+        if (end <= at || log.mid(at, end - at).contains('\n'))
+            return std::nullopt;
+        entries.append(log.mid(at, end - at));
+        at = end + separators.size();
+    }
+    if (log.mid(at) != QByteArray("\r\n").repeated(entries.size() + 1))
+        return std::nullopt;
+    return entries;
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+std::unique_ptr<QProcess> startHelper(const QStringList& arguments)
+{
+    auto helper = std::make_unique<QProcess>();
+    helper->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    helper->start(QStringLiteral(POST_HELPER_PATH), arguments);
+    return helper;
+}
+
+bool waitForLine(QProcess& process, const QByteArray& line)
+{
+    while (!process.canReadLine()) {
+        if (!process.waitForReadyRead(10000))
+            return false;
+    }
+    return process.readLine().trimmed() == line;
+}
+
+} // namespace
+
+class ConcurrentPostsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void noPostLostOrDoubled_data();
+    void noPostLostOrDoubled();
+    void killedWriterLeavesAWholeLog();
+
+private:
+    QString logPath() const { return m_share->filePath(QStringLiteral("CHATSLATE-LIVE.LOG")); }
+
+    std::unique_ptr<QTemporaryDir> m_share;
+    LocalFileAccess m_files;
+};
+
+void ConcurrentPostsTest::init()
+{
+    m_share = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_share->isValid());
+    QVERIFY(!LiveLog::clear(m_files, m_share->path()).failed());
+}
+
+void ConcurrentPostsTest::noPostLostOrDoubled_data()
+{
+    QTest::addColumn<int>("readers");
+    QTest::newRow("writers only") << 0;
+    QTest::newRow("readers refreshing meanwhile") << 2;
+}
+
+void ConcurrentPostsTest::noPostLostOrDoubled()
+{
+    QFETCH(int, readers);
+    constexpr int writers = 8;
+    constexpr int postsEach = 50;
+
+    std::vector<std::unique_ptr<QProcess>> helpers;
+    for (int writer = 0; writer < writers; ++writer) {
+        helpers.push_back(startHelper({QStringLiteral("posts"), m_share->path(),
+                                       QStringLiteral("w%1").arg(writer), QString::number(postsEach)}));
+    }
+    for (auto& helper : helpers)
+        QVERIFY(waitForLine(*helper, "ready"));
+
+    std::atomic<bool> writing = true;
+    std::atomic<int> reads = 0;
+    std::atomic<int> badReads = 0;
+    std::vector<std::thread> readerThreads;
+    for (int reader = 0; reader < readers; ++reader) {
+        readerThreads.emplace_back([&] {
+            LocalFileAccess files;
+            qsizetype seen = 0;
+            while (writing) {
+                const FileReadResult read = LiveLog::read(files, m_share->path());
+                const auto entries = entriesOf(read.bytes);
+                // Posts only add entries, so a reader never sees fewer than before.
+                if (read.error.failed() || !entries || entries->size() < seen)
+                    ++badReads;
+                else
+                    seen = entries->size();
+                ++reads;
+                std::this_thread::yield();
+            }
+        });
+    }
+
+    // QProcess sends only while something waits on it: each "go" goes out before the next.
+    for (auto& helper : helpers) {
+        helper->write("go\n");
+        QVERIFY(helper->waitForBytesWritten(10000));
+    }
+    int refused = 0;
+    for (auto& helper : helpers) {
+        QVERIFY(helper->waitForFinished(50000));
+        QCOMPARE(helper->exitCode(), 0);
+        const QByteArray summary = helper->readAllStandardOutput().trimmed();
+        QVERIFY2(summary.startsWith("refused "), summary.constData());
+        refused += summary.mid(8).toInt();
+    }
+    writing = false;
+    for (std::thread& thread : readerThreads)
+        thread.join();
+
+    const auto entries = entriesOf(readFile(logPath()));
+    QVERIFY(entries);
+    QCOMPARE(entries->size(), writers * postsEach);
+    // Newest first: each writer's entries stand in falling order, each exactly once.
+    QList<int> next(writers, postsEach);
+    for (const QByteArray& entry : *entries) {
+        const QList<QByteArray> parts = entry.mid(1).split('-');
+        QCOMPARE(parts.size(), 2);
+        const int writer = parts.at(0).toInt();
+        QVERIFY(writer >= 0 && writer < writers);
+        QCOMPARE(parts.at(1).toInt(), next[writer]--);
+    }
+    QCOMPARE(next, QList<int>(writers, 0));
+    QCOMPARE(badReads.load(), 0);
+    QCOMPARE(QDir(m_share->path()).entryList(QDir::Files), QStringList{QStringLiteral("CHATSLATE-LIVE.LOG")});
+    qInfo("%d entries posted by %d processes, none lost or doubled; %d posts refused and tried again; "
+          "%d reads, none partial",
+          int(entries->size()), writers, refused, reads.load());
+}
+
+void ConcurrentPostsTest::killedWriterLeavesAWholeLog()
+{
+    constexpr int runs = 40;
+    // A short stale limit would let the next post pass a live lock; the dead writer's lock must go
+    // because its process is gone, well within the wait.
+    const LiveLog::Timing timing;
+    int killedHoldingTheLock = 0;
+    qsizetype lastCount = 0;
+    for (int run = 0; run < runs; ++run) {
+        const QString prefix = QStringLiteral("k%1").arg(run);
+        auto helper = startHelper({QStringLiteral("forever"), m_share->path(), prefix});
+        QVERIFY(waitForLine(*helper, "ready"));
+        std::this_thread::sleep_for(std::chrono::microseconds(QRandomGenerator::global()->bounded(20000)));
+        helper->kill();
+        QVERIFY(helper->waitForFinished(10000));
+        if (QFile::exists(logPath() + QStringLiteral(".LOCK")))
+            ++killedHoldingTheLock;
+
+        // Either the log before the killed post or the one after it, whole.
+        const auto afterKill = entriesOf(readFile(logPath()));
+        QVERIFY2(afterKill, qPrintable(QStringLiteral("run %1").arg(run)));
+        QVERIFY(afterKill->size() >= lastCount);
+        for (qsizetype at = 0; at + lastCount < afterKill->size(); ++at) {
+            QCOMPARE(
+                afterKill->at(at),
+                (prefix + QLatin1Char('-') + QString::number(afterKill->size() - lastCount - at)).toUtf8());
+        }
+
+        const QByteArray next = QStringLiteral("after %1").arg(run).toUtf8();
+        const LiveLog::PostResult posted = LiveLog::post(m_files, m_share->path(), next, timing);
+        QVERIFY2(!posted.failed(), qPrintable(posted.error().message));
+        const auto afterPost = entriesOf(readFile(logPath()));
+        QVERIFY(afterPost);
+        QCOMPARE(afterPost->size(), afterKill->size() + 1);
+        QCOMPARE(afterPost->first(), next);
+        lastCount = afterPost->size();
+    }
+    qInfo("%d writers killed at random points of their posts, %d of them holding the lock; every log "
+          "left whole, every next post through",
+          runs, killedHoldingTheLock);
+}
+
+QTEST_GUILESS_MAIN(ConcurrentPostsTest)
+#include "tst_concurrent_posts.moc"
