@@ -4,6 +4,7 @@
 #include "livelog/status_texts.h"
 #include "platform/fault_injecting_file_access.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -24,11 +25,23 @@ private slots:
     void failedWriteKeepsOldLog();
     void serverSharePathsOffWindows();
     void logThatIsAFolder();
+    void faultsLoseNothing_data();
+    void faultsLoseNothing();
+    void shareThatDisappearsAndComesBack();
+    void busyFilesAreTriedAgain_data();
+    void busyFilesAreTriedAgain();
+    void lockOfAnotherWorkstation_data();
+    void lockOfAnotherWorkstation();
+    void leftoversOfACrashedWriter();
     void everyByteDecodesAndRoundTrips();
     void unencodableCharactersAreNamed();
 
 private:
     QByteArray log() const;
+    QString logPath() const { return m_share->filePath(QStringLiteral("CHATSLATE-LIVE.LOG")); }
+    QString lockPath() const { return logPath() + QStringLiteral(".LOCK"); }
+    void writeLock(const QByteArray& content, std::chrono::seconds age) const;
+    QStringList filesInShare() const { return QDir(m_share->path()).entryList(QDir::Files); }
 
     std::unique_ptr<QTemporaryDir> m_share;
     FaultInjectingFileAccess m_files;
@@ -40,6 +53,21 @@ void LiveLogTest::init()
     QVERIFY(m_share->isValid());
     m_files.failReads({});
     m_files.failWrites({});
+    m_files.makeReadOnly({});
+    m_files.fillDiskDuringWrites({});
+    m_files.busyFor(FaultInjectingFileAccess::Operation::read, 0);
+    m_files.busyFor(FaultInjectingFileAccess::Operation::replace, 0);
+}
+
+// The lock's time is set on the share's own clock, which here is this machine's.
+void LiveLogTest::writeLock(const QByteArray& content, std::chrono::seconds age) const
+{
+    QFile file(lockPath());
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(content);
+    QVERIFY(file.flush());
+    QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(-age.count()),
+                             QFileDevice::FileModificationTime));
 }
 
 QByteArray LiveLogTest::log() const
@@ -176,6 +204,194 @@ void LiveLogTest::logThatIsAFolder()
     QVERIFY(LiveLog::post(m_files, m_share->path(), "x").failed());
     QVERIFY(LiveLog::clear(m_files, m_share->path()).failed());
     QVERIFY(QFileInfo(m_share->filePath(QStringLiteral("CHATSLATE-LIVE.LOG"))).isDir());
+}
+
+void LiveLogTest::faultsLoseNothing_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("messagePart");
+    QTest::newRow("share turns read-only") << "read-only"
+                                           << "Read-only file system";
+    QTest::newRow("disk fills up during the write") << "disk full"
+                                                    << "No space left on device";
+    QTest::newRow("log replaced by a folder") << "folder"
+                                              << "Is a directory";
+}
+
+void LiveLogTest::faultsLoseNothing()
+{
+    QFETCH(QString, fault);
+    QFETCH(QString, messagePart);
+    const QString share = m_share->path();
+    QVERIFY(!LiveLog::clear(m_files, share).failed());
+    QVERIFY(!LiveLog::post(m_files, share, "kept").failed());
+    const QByteArray before = log();
+    if (fault == "read-only") {
+        m_files.makeReadOnly(QStringLiteral("Cannot write %1: Read-only file system"));
+    } else if (fault == "disk full") {
+        m_files.fillDiskDuringWrites(QStringLiteral("Cannot write %1: No space left on device"));
+    } else {
+        QVERIFY(QFile::remove(logPath()));
+        QVERIFY(QDir(share).mkdir(QStringLiteral("CHATSLATE-LIVE.LOG")));
+    }
+
+    const LiveLog::PostResult post = LiveLog::post(m_files, share, "new");
+    QVERIFY(post.failed());
+    QVERIFY2(post.error().message.contains(messagePart), qPrintable(post.error().message));
+    QVERIFY(post.error().message.contains(QStringLiteral("CHATSLATE-LIVE.LOG")));
+    const FileError clear = LiveLog::clear(m_files, share);
+    QVERIFY(clear.failed());
+    QVERIFY2(clear.message.contains(messagePart), qPrintable(clear.message));
+
+    if (fault == "folder") {
+        QVERIFY(QFileInfo(logPath()).isDir());
+        QCOMPARE(filesInShare(), QStringList());
+        return;
+    }
+    QCOMPARE(log(), before);
+    QCOMPARE(filesInShare(), QStringList{QStringLiteral("CHATSLATE-LIVE.LOG")});
+    // Once the fault is gone the next post goes through, in front of what was kept.
+    m_files.makeReadOnly({});
+    m_files.fillDiskDuringWrites({});
+    QVERIFY(!LiveLog::post(m_files, share, "new").failed());
+    QCOMPARE(log(), "new \r\n \r\n" + before + "\r\n");
+}
+
+void LiveLogTest::shareThatDisappearsAndComesBack()
+{
+    QTemporaryDir parent;
+    const QString share = parent.filePath(QStringLiteral("share"));
+    const QString away = parent.filePath(QStringLiteral("away"));
+    QVERIFY(QDir().mkdir(share));
+    QVERIFY(!LiveLog::clear(m_files, share).failed());
+    QVERIFY(!LiveLog::post(m_files, share, "before").failed());
+    const QByteArray before = LiveLog::read(m_files, share).bytes;
+
+    QVERIFY(QDir().rename(share, away));
+    const FileReadResult tick = LiveLog::read(m_files, share);
+    QVERIFY(tick.error.failed());
+    QVERIFY(tick.error.message.contains(share));
+    const LiveLog::PostResult post = LiveLog::post(m_files, share, "during");
+    QVERIFY(post.failed());
+    QVERIFY(post.error().message.contains(share));
+    QVERIFY(!QFileInfo::exists(share));
+
+    QVERIFY(QDir().rename(away, share));
+    const FileReadResult nextTick = LiveLog::read(m_files, share);
+    QVERIFY(!nextTick.error.failed());
+    QCOMPARE(nextTick.bytes, before);
+    QVERIFY(!LiveLog::post(m_files, share, "after").failed());
+    QCOMPARE(LiveLog::read(m_files, share).bytes, QByteArray("after \r\n \r\n") + before + "\r\n");
+}
+
+void LiveLogTest::busyFilesAreTriedAgain_data()
+{
+    QTest::addColumn<bool>("replace");
+    QTest::addColumn<int>("busyCalls");
+    QTest::addColumn<bool>("succeeds");
+    QTest::newRow("read of a log being replaced") << false << 3 << true;
+    QTest::newRow("rename while another workstation reads") << true << 3 << true;
+    QTest::newRow("read that stays refused") << false << 50 << false;
+    QTest::newRow("rename that stays refused") << true << 50 << false;
+}
+
+void LiveLogTest::busyFilesAreTriedAgain()
+{
+    QFETCH(bool, replace);
+    QFETCH(int, busyCalls);
+    QFETCH(bool, succeeds);
+    const QString share = m_share->path();
+    QVERIFY(!LiveLog::clear(m_files, share).failed());
+    using Operation = FaultInjectingFileAccess::Operation;
+    m_files.busyFor(replace ? Operation::replace : Operation::read, busyCalls);
+
+    if (replace) {
+        const LiveLog::PostResult post = LiveLog::post(m_files, share, "x");
+        QCOMPARE(post.failed(), !succeeds);
+        QCOMPARE(log(), QByteArray(succeeds ? "x \r\n \r\n\r\n\r\n" : "\r\n"));
+        if (!succeeds)
+            QVERIFY2(post.error().message.contains(share), qPrintable(post.error().message));
+    } else {
+        const FileReadResult read = LiveLog::read(m_files, share);
+        QCOMPARE(read.error.failed(), !succeeds);
+        QCOMPARE(read.bytes, QByteArray(succeeds ? "\r\n" : ""));
+    }
+    QCOMPARE(filesInShare(), QStringList{QStringLiteral("CHATSLATE-LIVE.LOG")});
+}
+
+void LiveLogTest::lockOfAnotherWorkstation_data()
+{
+    QTest::addColumn<QString>("since"); // by the other workstation's clock
+    QTest::addColumn<int>("ageOnServer");
+    QTest::addColumn<bool>("stale");
+    const QString now = QDateTime::currentDateTimeUtc().toString(Qt::ISODate);
+    const QString minutesAgo = QDateTime::currentDateTimeUtc().addSecs(-600).toString(Qt::ISODate);
+    const QString minutesAhead = QDateTime::currentDateTimeUtc().addSecs(600).toString(Qt::ISODate);
+    QTest::newRow("held just now") << now << 0 << false;
+    QTest::newRow("held just now by a clock minutes behind") << minutesAgo << 0 << false;
+    QTest::newRow("left by a crashed writer whose clock is minutes ahead") << minutesAhead << 30 << true;
+    QTest::newRow("left by a crashed writer whose clock is right") << now << 30 << true;
+}
+
+void LiveLogTest::lockOfAnotherWorkstation()
+{
+    QFETCH(QString, since);
+    QFETCH(int, ageOnServer);
+    QFETCH(bool, stale);
+    const QString share = m_share->path();
+    QVERIFY(!LiveLog::clear(m_files, share).failed());
+    const QByteArray lock =
+        "BD-ChatSlate live log lock\r\nhost=OTHER-PC\r\nprocess=4242\r\ntoken=5eed\r\nsince=" +
+        since.toUtf8() + "\r\n";
+    writeLock(lock, std::chrono::seconds(ageOnServer));
+    LiveLog::Timing timing;
+    timing.lockWait = std::chrono::milliseconds(300);
+
+    const LiveLog::PostResult post = LiveLog::post(m_files, share, "mine", timing);
+    QCOMPARE(post.failed(), !stale);
+    if (stale) {
+        QCOMPARE(log(), QByteArray("mine \r\n \r\n\r\n\r\n"));
+        QCOMPARE(filesInShare(), QStringList{QStringLiteral("CHATSLATE-LIVE.LOG")});
+        return;
+    }
+    const QString message = post.error().message;
+    QVERIFY2(message.contains("OTHER-PC") && message.contains("4242") && message.contains(since),
+             qPrintable(message));
+    QVERIFY(message.contains(lockPath()) || message.contains(share + "\\CHATSLATE-LIVE.LOG.LOCK"));
+    QVERIFY(LiveLog::clear(m_files, share, timing).failed());
+    QCOMPARE(log(), QByteArray("\r\n"));
+    QFile heldLock(lockPath());
+    QVERIFY(heldLock.open(QIODevice::ReadOnly));
+    QCOMPARE(heldLock.readAll(), lock);
+
+    // Once the holder is done the next try goes through.
+    QVERIFY(QFile::remove(lockPath()));
+    QVERIFY(!LiveLog::post(m_files, share, "mine", timing).failed());
+}
+
+void LiveLogTest::leftoversOfACrashedWriter()
+{
+    const QString share = m_share->path();
+    QVERIFY(!LiveLog::clear(m_files, share).failed());
+    const auto leave = [&](const QString& name, int ageSeconds) {
+        QFile file(m_share->filePath(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("half a log \r\n");
+        QVERIFY(file.flush());
+        QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(-ageSeconds),
+                                 QFileDevice::FileModificationTime));
+    };
+    leave(QStringLiteral("CHATSLATE-LIVE.LOG.OTHER-PC-17.TMP"), 3600);
+    leave(QStringLiteral("CHATSLATE-LIVE.LOG.OTHER-PC-18.TMP"), 10);
+    leave(QStringLiteral("CHATSLATE-LIVE.LOG.OTHER-PC-19.CLOCK"), 3600);
+    leave(QStringLiteral("CHATSLATE-LIVE.LOG.NOTES"), 3600);
+
+    QVERIFY(!LiveLog::post(m_files, share, "x").failed());
+    QCOMPARE(LiveLog::read(m_files, share).bytes, QByteArray("x \r\n \r\n\r\n\r\n"));
+    // The fresh one may belong to a writer at work; what is no writer's file stays too.
+    QCOMPARE(filesInShare(),
+             QStringList({QStringLiteral("CHATSLATE-LIVE.LOG"), QStringLiteral("CHATSLATE-LIVE.LOG.NOTES"),
+                          QStringLiteral("CHATSLATE-LIVE.LOG.OTHER-PC-18.TMP")}));
 }
 
 void LiveLogTest::everyByteDecodesAndRoundTrips()
