@@ -1,3 +1,4 @@
+#include "command_line.h"
 #include "platform/local_file_access.h"
 #include "platform/message_box_reporter.h"
 #include "platform/qsettings_store.h"
@@ -7,10 +8,14 @@
 
 int main(int argc, char* argv[])
 {
+    if (const std::optional<int> exitCode = CommandLine::handle(argc, argv))
+        return *exitCode;
     const QString section = QSettingsStore::sectionForProgram(argv[0]);
     QApplication application(argc, argv);
     application.setApplicationName(section);
     application.setApplicationVersion(QStringLiteral(CHATSLATE_VERSION));
+    // Lets the desktop match the windows to the installed menu entry and its icon.
+    application.setDesktopFileName(QStringLiteral("example.brambledyne.BDChatSlate"));
 
     QSettingsStore settingsStore(section);
     LocalFileAccess files;
