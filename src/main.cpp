@@ -2,6 +2,7 @@
 #include "platform/local_file_access.h"
 #include "platform/message_box_reporter.h"
 #include "platform/qsettings_store.h"
+#include "platform/system_window_order.h"
 #include "windows/main/main_window.h"
 
 #include <QApplication>
@@ -20,7 +21,8 @@ int main(int argc, char* argv[])
     QSettingsStore settingsStore(section);
     LocalFileAccess files;
     MessageBoxReporter messages;
-    MainWindow window({settingsStore, files, messages});
+    const std::unique_ptr<WindowOrder> windowOrder = makeSystemWindowOrder();
+    MainWindow window({settingsStore, files, messages, *windowOrder});
     window.show();
     return application.exec();
 }

@@ -477,13 +477,17 @@ void MainWindowTest::closeSequence()
     fixture.open();
     QCOMPARE(fixture.settingsStore.accesses(),
              QStringList({"read MAIN-Left", "read MAIN-Top", "read MAIN-Width", "read MAIN-Height",
-                          "read AlwaysOnTopTimer_TICKBOX", "read BD_CHATSLATE_SHARE",
+                          "read AlwaysOnTopTimer_TICKBOX",
+                          // The changed tick creates the compact window, which loads at once.
+                          "read MINI-MAIN-Left", "read MINI-MAIN-Top", "read MINI-MAIN-Width",
+                          "read MINI-MAIN-Height", "read AlwaysOnTopTimer_TICKBOX", "read BD_CHATSLATE_SHARE",
                           "read AUTO_REFRESH_TICKBOX"}));
     fixture.settingsStore.accesses().clear();
 
     QTest::mouseClick(fixture.control<QPushButton>("EXIT_BUTTON"), Qt::LeftButton);
     QCOMPARE(fixture.settingsStore.accesses(),
-             QStringList({"save MAIN-Left", "save MAIN-Top", "save AlwaysOnTopTimer_TICKBOX",
+             QStringList({"save MINI-MAIN-Left", "save MINI-MAIN-Top", "save AlwaysOnTopTimer_TICKBOX",
+                          "save MAIN-Left", "save MAIN-Top", "save AlwaysOnTopTimer_TICKBOX",
                           "save AUTO_REFRESH_TICKBOX", "save BD_CHATSLATE_SHARE"}));
     const QMap<QString, QString> saved = fixture.settingsStore.values();
     QCOMPARE(saved.value("MAIN-Left"), QStringLiteral("1000"));

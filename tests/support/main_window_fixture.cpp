@@ -45,7 +45,7 @@ void MainWindowFixture::storeShare(const QString& share)
 
 MainWindow* MainWindowFixture::open()
 {
-    m_window = std::make_unique<MainWindow>(ProgramServices{settingsStore, files, messages});
+    m_window = std::make_unique<MainWindow>(ProgramServices{settingsStore, files, messages, windowOrder});
     m_window->show();
     return m_window.get();
 }

@@ -3,6 +3,7 @@
 #include "platform/fault_injecting_file_access.h"
 #include "platform/memory_settings_store.h"
 #include "platform/recording_reporter.h"
+#include "platform/recording_window_order.h"
 #include "windows/main/main_window.h"
 
 #include <QByteArray>
@@ -54,6 +55,7 @@ public:
     MemorySettingsStore settingsStore;
     FaultInjectingFileAccess files;
     RecordingReporter messages;
+    RecordingWindowOrder windowOrder;
 
 private:
     QTemporaryDir m_shareDir;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/null_window_order.h"
+
 class FileAccess;
 class MessageReporter;
 class SettingsStore;
@@ -10,4 +12,6 @@ struct ProgramServices
     SettingsStore& settingsStore;
     FileAccess& files;
     MessageReporter& messages;
+    // Callers that never keep windows on top may leave it out.
+    WindowOrder& windowOrder = NullWindowOrder::shared();
 };

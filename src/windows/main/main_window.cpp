@@ -5,18 +5,21 @@
 #include "livelog/live_log_format.h"
 #include "livelog/status_texts.h"
 #include "platform/message_reporter.h"
+#include "platform/window_order.h"
 #include "windows/common/clickable_label.h"
 #include "windows/common/controls.h"
 #include "windows/common/frame_placement.h"
 #include "windows/common/interval_timer.h"
 #include "windows/common/tick_box.h"
 #include "windows/common/window_look.h"
+#include "windows/compact/compact_window.h"
 #include "windows/main/background_reader.h"
 #include "windows/main/live_view.h"
 #include "windows/settings/settings_window.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -82,6 +85,7 @@ void MainWindow::createControls()
     m_alwaysOnTop = Controls::tickBox(this, QStringLiteral("AlwaysOnTopTimer_TICKBOX"),
                                       QStringLiteral("Always On Top"), Twips{1920, 4440, 1455, 255},
                                       TickBox::ticked);
+    connect(m_alwaysOnTop, &QCheckBox::stateChanged, this, &MainWindow::onAlwaysOnTopChanged);
     m_autoRefresh = Controls::tickBox(this, QStringLiteral("AUTO_REFRESH_TICKBOX"), QStringLiteral("Auto Refresh"),
                                       Twips{3720, 4440, 1335, 255}, TickBox::unticked);
     m_autoRefresh->setToolTip(QStringLiteral("Auto Refresh Every 3 Seconds"));
@@ -187,6 +191,11 @@ void MainWindow::runCloseSequence()
     if (m_closeSequenceDone)
         return;
     m_closeSequenceDone = true;
+    // First, so that the main window's own value of the shared tick key is the one that stays.
+    if (m_compactWindow) {
+        m_compactWindow->runUnloadSequence();
+        m_compactWindow.reset();
+    }
     const QPointF position = m_placement->positionTwips();
     m_settings.savePosition(SettingsKeys::mainWindow, static_cast<float>(position.x()),
                             static_cast<float>(position.y()));
@@ -200,6 +209,75 @@ void MainWindow::closeEvent(QCloseEvent* event)
 {
     runCloseSequence();
     event->accept();
+}
+
+void MainWindow::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange)
+        return;
+    if (isMinimized())
+        showCompactWindowWhileMinimised();
+    else if (m_compactWindow)
+        m_compactWindow->hide();
+}
+
+CompactWindow& MainWindow::compactWindow()
+{
+    if (!m_compactWindow) {
+        m_compactWindow = std::make_unique<CompactWindow>(m_services.settingsStore, m_services.windowOrder, this);
+        connect(m_compactWindow.get(), &CompactWindow::mainWindowWanted, this,
+                &MainWindow::bringBackFromCompactWindow);
+        CompactWindow* created = m_compactWindow.get();
+        connect(created, &CompactWindow::closed, this, [this, created] { onCompactWindowClosed(created); });
+    }
+    return *m_compactWindow;
+}
+
+void MainWindow::onAlwaysOnTopChanged()
+{
+    const short value = m_alwaysOnTop->value();
+    CompactWindow& compact = compactWindow();
+    if (value == TickBox::ticked) {
+        compact.setTimerEnabled(true);
+        compact.setTick(TickBox::ticked);
+        return;
+    }
+    compact.setTimerEnabled(false);
+    compact.setTick(TickBox::unticked);
+    // The compact window's ticks lifted this window too. Before it is first shown it has no native
+    // window, and nothing lifted it.
+    if (const WId window = internalWinId())
+        m_services.windowOrder.dropTopmost(window);
+}
+
+void MainWindow::showCompactWindowWhileMinimised()
+{
+    if (m_closeSequenceDone || m_alwaysOnTop->value() != TickBox::ticked)
+        return;
+    // With the stored tick unchanged at load nothing has created the window yet; the mirroring does,
+    // through the same access, and sets its timer and tick to match.
+    if (!m_compactWindow)
+        onAlwaysOnTopChanged();
+    m_compactWindow->show();
+}
+
+// Restored rather than shown modally over itself: this window is already on screen, only minimised.
+void MainWindow::bringBackFromCompactWindow()
+{
+    if (m_compactWindow)
+        m_compactWindow->hide();
+    showNormal();
+    raise();
+    activateWindow();
+}
+
+// The user closed the compact window itself: its unload steps have run, and a later access makes a
+// new one. Deleted later, as its close is still under way.
+void MainWindow::onCompactWindowClosed(CompactWindow* window)
+{
+    if (m_compactWindow.get() == window)
+        m_compactWindow.release()->deleteLater();
 }
 
 void MainWindow::takeSavedShareLocation(const QString& shareLocation)
@@ -357,6 +435,9 @@ void MainWindow::onPostClicked()
 // Built afresh at every opening, so nothing of an earlier opening survives but what it stored.
 void MainWindow::onSettingsClicked()
 {
+    // Auto refresh is off here; this only drops a Refresh read still under way, which a clear in the
+    // settings window would make stale.
+    setRefreshTimerEnabled(false);
     SettingsWindow settingsWindow(m_services, *this);
     settingsWindow.exec();
 }

@@ -7,9 +7,11 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 
 class BackgroundReader;
 class ClickableLabel;
+class CompactWindow;
 class FramePlacement;
 class IntervalTimer;
 class LiveView;
@@ -35,10 +37,16 @@ public:
     void takeSavedShareLocation(const QString& shareLocation);
 
     // Runs the close sequence unless it has run already; every way the program ends passes here.
+    // The compact window, when there is one, unloads first.
     void runCloseSequence();
+
+    // The program's one compact window, created hidden with its load steps run on first access.
+    CompactWindow& compactWindow();
+    bool hasCompactWindow() const { return m_compactWindow != nullptr; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void createControls();
@@ -55,6 +63,11 @@ private:
     void onPostClicked();
     void onCreatorClicked();
     void onSettingsClicked();
+    void onAlwaysOnTopChanged();
+    // The compact window is the badge of a minimised main window with "Always On Top" ticked.
+    void showCompactWindowWhileMinimised();
+    void bringBackFromCompactWindow();
+    void onCompactWindowClosed(CompactWindow* window);
 
     // Every change of the refresh timer's state goes through here; it also drops the result of a
     // background read still under way, which the change has made stale.
@@ -94,4 +107,7 @@ private:
     QPlainTextEdit* m_lineEnd = nullptr;
     IntervalTimer* m_refreshTimer = nullptr;
     IntervalTimer* m_refreshMonitor = nullptr;
+
+    // Not a child: a child tool window would be minimised and hidden along with this window.
+    std::unique_ptr<CompactWindow> m_compactWindow;
 };
