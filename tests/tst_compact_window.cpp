@@ -53,7 +53,7 @@ void CompactWindowTest::cleanup()
 
 void CompactWindowTest::tick_data()
 {
-    QTest::addColumn<Answers>("foreground");  // successive answers; the last one repeats
+    QTest::addColumn<Answers>("foreground"); // successive answers; the last one repeats
     QTest::addColumn<NativeWindow>("mainWindow");
     QTest::addColumn<QStringList>("calls");
 
@@ -62,16 +62,19 @@ void CompactWindowTest::tick_data()
     QTest::newRow("main in front") << Answers{main} << main
                                    << QStringList{"foreground", "topmost 11", "topmost 22"};
     QTest::newRow("other in front") << Answers{other} << main
-                                    << QStringList{"foreground", "foreground", "drop 33", "topmost 11", "topmost 22"};
+                                    << QStringList{"foreground", "foreground", "drop 33", "topmost 11",
+                                                   "topmost 22"};
     QTest::newRow("foreground changes between questions")
         << Answers{other, another} << main
         << QStringList{"foreground", "foreground", "drop 44", "topmost 11", "topmost 22"};
     QTest::newRow("own window comes to the front meanwhile")
-        << Answers{other, main} << main << QStringList{"foreground", "foreground", "topmost 11", "topmost 22"};
+        << Answers{other, main} << main
+        << QStringList{"foreground", "foreground", "topmost 11", "topmost 22"};
     QTest::newRow("no foreground") << Answers{0} << main
                                    << QStringList{"foreground", "foreground", "topmost 11", "topmost 22"};
-    QTest::newRow("main window not raised") << Answers{other} << NativeWindow(0)
-                                            << QStringList{"foreground", "foreground", "drop 33", "topmost 11"};
+    QTest::newRow("main window not raised")
+        << Answers{other} << NativeWindow(0)
+        << QStringList{"foreground", "foreground", "drop 33", "topmost 11"};
 }
 
 void CompactWindowTest::tick()
@@ -87,7 +90,7 @@ void CompactWindowTest::tick()
 
 void CompactWindowTest::load_data()
 {
-    QTest::addColumn<QString>("storedTick");  // empty: no key
+    QTest::addColumn<QString>("storedTick"); // empty: no key
     QTest::addColumn<short>("tick");
     QTest::addColumn<bool>("timerEnabled");
 
@@ -110,8 +113,9 @@ void CompactWindowTest::load()
     RecordingWindowOrder order;
     CompactWindow compact(store, order, nullptr);
 
-    QCOMPARE(store.accesses(), QStringList({"read MINI-MAIN-Left", "read MINI-MAIN-Top", "read MINI-MAIN-Width",
-                                            "read MINI-MAIN-Height", "read AlwaysOnTopTimer_TICKBOX"}));
+    QCOMPARE(store.accesses(),
+             QStringList({"read MINI-MAIN-Left", "read MINI-MAIN-Top", "read MINI-MAIN-Width",
+                          "read MINI-MAIN-Height", "read AlwaysOnTopTimer_TICKBOX"}));
     QVERIFY(!compact.isVisible());
     QCOMPARE(compact.windowTitle(), QStringLiteral("         BD-CHATSLATE"));
     QVERIFY(compact.windowFlags().testFlag(Qt::Tool));

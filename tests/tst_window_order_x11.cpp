@@ -10,12 +10,10 @@
 
 #include <QLabel>
 #include <QTest>
-
-#include <xcb/xcb.h>
-
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <xcb/xcb.h>
 
 namespace {
 
@@ -70,13 +68,14 @@ public:
     xcb_window_t activeWindow()
     {
         const auto values = property(m_root, m_active, XCB_ATOM_WINDOW);
-        return values.empty() ? XCB_WINDOW_NONE : values.front();
+        return values.empty() ? xcb_window_t(XCB_WINDOW_NONE) : values.front();
     }
 
 private:
     xcb_atom_t atom(const char* name)
     {
-        const auto cookie = xcb_intern_atom(m_connection, 0, static_cast<std::uint16_t>(std::strlen(name)), name);
+        const auto cookie =
+            xcb_intern_atom(m_connection, 0, static_cast<std::uint16_t>(std::strlen(name)), name);
         const std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> reply(
             xcb_intern_atom_reply(m_connection, cookie, nullptr), &std::free);
         return reply ? reply->atom : 0;
@@ -171,7 +170,9 @@ void WindowOrderX11Test::ticksTakeAboveFromTheForegroundWindow()
     connect(timer, &IntervalTimer::tick, this, [&] { ++ticks; });
     QTest::mouseClick(m_window->findChild<TickBox*>("AlwaysOnTopTimer_TICKBOX"), Qt::LeftButton);
     QVERIFY(timer->isRunning());
-    const auto done = [&] { return !m_foreign.isAbove(foreign) && m_foreign.isAbove(own) && m_foreign.isAbove(main); };
+    const auto done = [&] {
+        return !m_foreign.isAbove(foreign) && m_foreign.isAbove(own) && m_foreign.isAbove(main);
+    };
     QTRY_VERIFY_WITH_TIMEOUT(done() || ticks > 2, 10000);
     QVERIFY2(done(), qPrintable(QStringLiteral("after %1 ticks").arg(ticks)));
 

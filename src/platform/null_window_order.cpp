@@ -5,8 +5,7 @@
 
 NullWindowOrder::NullWindowOrder(std::string windowSystem)
     : m_windowSystem(std::move(windowSystem))
-{
-}
+{}
 
 NullWindowOrder& NullWindowOrder::shared()
 {

@@ -7,8 +7,7 @@ static_assert(bandOnly == 3);
 
 // GetProcAddress hands back a generic function pointer; going through void(*)() keeps the cast to
 // the real signature free of cast-function-type warnings.
-template <typename Function>
-Function boundFunction(HMODULE module, const char* name)
+template <typename Function> Function boundFunction(HMODULE module, const char* name)
 {
     const FARPROC address = GetProcAddress(module, name);
     return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(address));
@@ -33,7 +32,8 @@ bool Win32WindowOrder::bind()
         m_bindTried = true;
         m_user32 = LoadLibraryW(L"user32");
         if (m_user32) {
-            m_getForegroundWindow = boundFunction<GetForegroundWindowFunction>(m_user32, "GetForegroundWindow");
+            m_getForegroundWindow =
+                boundFunction<GetForegroundWindowFunction>(m_user32, "GetForegroundWindow");
             m_setWindowPos = boundFunction<SetWindowPosFunction>(m_user32, "SetWindowPos");
         }
     }

@@ -12,8 +12,7 @@ struct FreeReply
 {
     void operator()(void* reply) const { std::free(reply); }
 };
-template <typename Reply>
-using ReplyPointer = std::unique_ptr<Reply, FreeReply>;
+template <typename Reply> using ReplyPointer = std::unique_ptr<Reply, FreeReply>;
 
 // _NET_WM_STATE actions and the source indication of a request.
 constexpr std::uint32_t removeState = 0;
@@ -33,7 +32,8 @@ ReplyPointer<xcb_get_property_reply_t> propertyOf(xcb_connection_t* connection, 
                                                   xcb_atom_t property, xcb_atom_t type, std::uint32_t length)
 {
     xcb_generic_error_t* error = nullptr;
-    const xcb_get_property_cookie_t cookie = xcb_get_property(connection, 0, window, property, type, 0, length);
+    const xcb_get_property_cookie_t cookie =
+        xcb_get_property(connection, 0, window, property, type, 0, length);
     ReplyPointer<xcb_get_property_reply_t> reply(xcb_get_property_reply(connection, cookie, &error));
     std::free(error);
     if (!reply || reply->format != 32 || reply->type != type)

@@ -9,6 +9,11 @@
 // changes state through a client message to the root window; the manager ignores such messages for a
 // withdrawn (hidden) window, so there the state goes straight into the window's _NET_WM_STATE property,
 // which the manager reads when the window is next shown.
+//
+// Qt::WindowStaysOnTopHint is no substitute for a hidden window (Qt 6.4, xcb): set on the widget it
+// destroys the native window; set on its QWindow it only sends the client message, which the manager
+// ignores, and the next showing recreates the native window under a new id. The toolkit does keep
+// atoms already in the property when it shows the window, so a state written here survives.
 class X11WindowOrder final : public WindowOrder
 {
 public:

@@ -53,14 +53,14 @@ void CompactWindow::createControls()
     m_timer->setEnabled(true);
     connect(m_timer, &IntervalTimer::tick, this, &CompactWindow::onTimerTick);
 
-    m_tick = Controls::tickBox(this, QStringLiteral("AlwaysOnTopTimer_TICKBOX"), QStringLiteral("Always On Top"),
-                               Twips{600, 960, 1455, 255}, TickBox::ticked);
+    m_tick = Controls::tickBox(this, QStringLiteral("AlwaysOnTopTimer_TICKBOX"),
+                               QStringLiteral("Always On Top"), Twips{600, 960, 1455, 255}, TickBox::ticked);
     m_tick->hide();
 
-    ClickableLabel* title = Controls::titleLabel(this, QStringLiteral("BD_TITLE"), QStringLiteral("BRAMBLEDYNE"),
-                                                 Twips{120, 0, 1935, 255}, 8.25);
-    ClickableLabel* name = Controls::titleLabel(this, QStringLiteral("CHATSLATE"), QStringLiteral("BD-ChatSlate"),
-                                                Twips{120, 240, 1935, 375}, 12);
+    ClickableLabel* title = Controls::titleLabel(
+        this, QStringLiteral("BD_TITLE"), QStringLiteral("BRAMBLEDYNE"), Twips{120, 0, 1935, 255}, 8.25);
+    ClickableLabel* name = Controls::titleLabel(
+        this, QStringLiteral("CHATSLATE"), QStringLiteral("BD-ChatSlate"), Twips{120, 240, 1935, 375}, 12);
     WindowLook::setColours(name, lightYellow, WindowLook::black);
     for (ClickableLabel* label : {title, name})
         connect(label, &ClickableLabel::doubleClicked, this, &CompactWindow::mainWindowWanted);
