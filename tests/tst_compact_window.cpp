@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QPointer>
 #include <QTest>
 
 using Answers = QList<NativeWindow>;
@@ -29,6 +30,7 @@ private slots:
     void mainWindowHandlerWinsOverCompactLoad();
     void timerTicksThroughTheWindowOrder();
     void badgeWhileMinimised();
+    void closingTheBadgeUnloadsIt();
     void programEndSavesCompactKeysFirst();
 
 private:
@@ -264,6 +266,29 @@ void CompactWindowTest::badgeWhileMinimised()
     QVERIFY(!compact.isVisible());
     window->showNormal();
     QVERIFY(!compact.isVisible());
+}
+
+void CompactWindowTest::closingTheBadgeUnloadsIt()
+{
+    MainWindowFixture fixture;
+    MainWindow* window = fixture.open();
+    window->showMinimized();
+    QPointer<CompactWindow> first = &window->compactWindow();
+    fixture.settingsStore.accesses().clear();
+    first->close();
+    QCOMPARE(fixture.settingsStore.accesses(),
+             QStringList({"save MINI-MAIN-Left", "save MINI-MAIN-Top", "save AlwaysOnTopTimer_TICKBOX"}));
+    QVERIFY(!window->hasCompactWindow());
+    QVERIFY(window->isVisible());
+    QTRY_VERIFY(first.isNull());
+
+    // The next minimising makes a new badge, loaded again.
+    window->showNormal();
+    fixture.settingsStore.accesses().clear();
+    window->showMinimized();
+    QVERIFY(window->hasCompactWindow());
+    QVERIFY(window->compactWindow().isVisible());
+    QVERIFY(fixture.settingsStore.accesses().contains("read MINI-MAIN-Left"));
 }
 
 void CompactWindowTest::programEndSavesCompactKeysFirst()
