@@ -1,7 +1,7 @@
 #include "command_line.h"
-#include "platform/local_file_access.h"
 #include "platform/message_box_reporter.h"
 #include "platform/qsettings_store.h"
+#include "platform/system_file_access.h"
 #include "platform/system_window_order.h"
 #include "windows/main/main_window.h"
 
@@ -19,10 +19,10 @@ int main(int argc, char* argv[])
     application.setDesktopFileName(QStringLiteral("example.brambledyne.BDChatSlate"));
 
     QSettingsStore settingsStore(section);
-    LocalFileAccess files;
+    SystemFileAccess files;
     MessageBoxReporter messages;
     const std::unique_ptr<WindowOrder> windowOrder = makeSystemWindowOrder();
-    MainWindow window({settingsStore, files, messages, *windowOrder});
+    MainWindow window({settingsStore, files.files(), messages, *windowOrder, files.logins()});
     window.show();
     return application.exec();
 }

@@ -33,6 +33,7 @@ private slots:
     void lockOfAnotherWorkstation_data();
     void lockOfAnotherWorkstation();
     void leftoversOfACrashedWriter();
+    void logMovedAsideByAnInterruptedReplace();
     void everyByteDecodesAndRoundTrips();
     void unencodableCharactersAreNamed();
 
@@ -192,7 +193,7 @@ void LiveLogTest::serverSharePathsOffWindows()
     const FileReadResult unc = LiveLog::read(m_files, QStringLiteral("\\\\SERVER\\Share"));
     QVERIFY(unc.error.failed());
     QVERIFY(unc.error.message.contains(QStringLiteral("\\\\SERVER\\Share\\CHATSLATE-LIVE.LOG")));
-    QVERIFY(unc.error.message.contains(QStringLiteral("Mount the share")));
+    QVERIFY(unc.error.message.contains(QStringLiteral("not a local path")));
     QVERIFY(LiveLog::clear(m_files, QStringLiteral("\\\\SERVER\\Share")).failed());
 #endif
 }
@@ -392,6 +393,27 @@ void LiveLogTest::leftoversOfACrashedWriter()
     QCOMPARE(filesInShare(),
              QStringList({QStringLiteral("CHATSLATE-LIVE.LOG"), QStringLiteral("CHATSLATE-LIVE.LOG.NOTES"),
                           QStringLiteral("CHATSLATE-LIVE.LOG.OTHER-PC-18.TMP")}));
+}
+
+// A file server whose rename cannot replace a file makes the writer move the old log aside first; this
+// one stopped right after that.
+void LiveLogTest::logMovedAsideByAnInterruptedReplace()
+{
+    const QString share = m_share->path();
+    const QString aside = FileAccess::replacedPath(logPath());
+    QVERIFY(!LiveLog::clear(m_files, share).failed());
+    QVERIFY(!LiveLog::post(m_files, share, "old").failed());
+    QVERIFY(QFile::rename(logPath(), aside));
+
+    QCOMPARE(LiveLog::read(m_files, share).bytes, QByteArray("old \r\n \r\n\r\n\r\n"));
+    QVERIFY(!LiveLog::post(m_files, share, "new").failed());
+    QCOMPARE(log(), QByteArray("new \r\n \r\nold \r\n \r\n\r\n\r\n\r\n"));
+    QCOMPARE(filesInShare(), QStringList{QStringLiteral("CHATSLATE-LIVE.LOG")});
+
+    QVERIFY(QFile::rename(logPath(), aside));
+    QVERIFY(!LiveLog::clear(m_files, share).failed());
+    QCOMPARE(log(), QByteArray("\r\n"));
+    QCOMPARE(filesInShare(), QStringList{QStringLiteral("CHATSLATE-LIVE.LOG")});
 }
 
 void LiveLogTest::everyByteDecodesAndRoundTrips()

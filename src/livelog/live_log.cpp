@@ -63,11 +63,34 @@ FileError rewrite(FileAccess& files, LiveLog::LogLock& lock, const QString& logP
     return {};
 }
 
+// A writer that stopped between moving the old log aside and putting the new one in place left the old
+// log beside it; under the lock it goes back before anything else happens.
+void restoreReplacedLog(FileAccess& files, const QString& logPath)
+{
+    const QString replaced = FileAccess::replacedPath(logPath);
+    if (files.modificationTime(logPath).error.fileMissing && !files.modificationTime(replaced).error.failed())
+        LiveLog::retryWhileBusy([&] { return files.replace(replaced, logPath); });
+}
+
+FileReadResult readOnce(FileAccess& files, const QString& logPath)
+{
+    return LiveLog::retryWhileBusy([&] { return files.readAll(logPath); });
+}
+
 } // namespace
 
+// While a writer replaces the log in two steps, the old log is briefly under its replaced name, and once
+// it is gone from there the new log is in place.
 FileReadResult LiveLog::read(FileAccess& files, const QString& shareLocation)
 {
-    return retryWhileBusy([&] { return files.readAll(LiveLogFormat::liveLogPath(shareLocation)); });
+    const QString logPath = LiveLogFormat::liveLogPath(shareLocation);
+    const FileReadResult log = readOnce(files, logPath);
+    if (!log.error.fileMissing)
+        return log;
+    const FileReadResult replaced = readOnce(files, FileAccess::replacedPath(logPath));
+    if (!replaced.error.failed())
+        return replaced;
+    return readOnce(files, logPath);
 }
 
 LiveLog::PostResult LiveLog::post(FileAccess& files, const QString& shareLocation, const QByteArray& ownText,
@@ -79,6 +102,7 @@ LiveLog::PostResult LiveLog::post(FileAccess& files, const QString& shareLocatio
     result.read.error = lock.acquire();
     if (result.read.error.failed())
         return result;
+    restoreReplacedLog(files, logPath);
     result.read = read(files, shareLocation);
     if (result.read.error.failed())
         return result;
@@ -94,6 +118,7 @@ FileError LiveLog::clear(FileAccess& files, const QString& shareLocation, const 
     const FileError locked = lock.acquire();
     if (locked.failed())
         return locked;
+    restoreReplacedLog(files, logPath);
     return rewrite(files, lock, logPath, LiveLogFormat::clearedLog(), timing);
 }
 

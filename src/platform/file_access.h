@@ -14,6 +14,9 @@ struct FileError
     bool alreadyExists = false;
     // Another process or workstation has the file open at this moment; the same call may succeed soon.
     bool busy = false;
+    // The file server refused this user, or has not been given a login yet: a login may let the same
+    // call succeed.
+    bool loginNeeded = false;
 
     bool failed() const { return !message.isEmpty(); }
 };
@@ -62,9 +65,11 @@ public:
     // not be written whole is removed again.
     virtual FileError writeAll(const QString& path, const QByteArray& bytes, Create mode) = 0;
 
-    // Renames source over target in one step, so a reader sees either the old or the new target. The
-    // target keeps its permission bits.
+    // Renames source over target, so a reader sees either the old or the new target. The target keeps its
+    // permission bits. A backend whose rename cannot do that in one step moves the old target to
+    // replacedPath(target) first and removes it after: while the target is missing, that file holds it.
     virtual FileError replace(const QString& source, const QString& target) = 0;
+    static QString replacedPath(const QString& target) { return target + QStringLiteral(".OLD"); }
 
     virtual FileError remove(const QString& path) = 0;
 

@@ -1,25 +1,12 @@
 #include "platform/local_file_access.h"
 
 #include "platform/native_file_ops.h"
+#include "platform/server_share_path.h"
 
 #include <QFile>
 #include <optional>
 
 namespace {
-
-#if !defined(Q_OS_WIN)
-bool isServerSharePath(const QString& path)
-{
-    return path.startsWith(QLatin1String("\\\\"));
-}
-
-FileError serverShareNotSupported(const QString& path)
-{
-    return {QStringLiteral("Cannot open %1: a \\\\SERVER\\Share location cannot be opened directly on "
-                           "this system yet. Mount the share and enter its folder as the share location.")
-                .arg(path)};
-}
-#endif
 
 std::filesystem::path toNative(const QString& path)
 {
@@ -59,8 +46,9 @@ std::optional<FileError> refused(const QString& path)
 #if defined(Q_OS_WIN)
     Q_UNUSED(path);
 #else
-    if (isServerSharePath(path))
-        return serverShareNotSupported(path);
+    if (ServerSharePath::isServerSharePath(path))
+        return FileError{
+            QStringLiteral("Cannot open %1: a \\\\SERVER\\Share location is not a local path.").arg(path)};
 #endif
     return std::nullopt;
 }

@@ -11,8 +11,7 @@ const QString organization = QStringLiteral("BD_CHATSLATE");
 
 QSettingsStore::QSettingsStore(QString section)
     : m_section(std::move(section))
-{
-}
+{}
 
 // A fresh QSettings for every access: another copy of the program may have written the file since,
 // and nothing of the store is to be cached.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/no_share_logins.h"
 #include "platform/null_window_order.h"
 
 class FileAccess;
@@ -14,4 +15,6 @@ struct ProgramServices
     MessageReporter& messages;
     // Callers that never keep windows on top may leave it out.
     WindowOrder& windowOrder = NullWindowOrder::shared();
+    // Logins for file servers reached without the platform's own file API.
+    ShareLogins& logins = NoShareLogins::shared();
 };

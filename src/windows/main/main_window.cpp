@@ -10,6 +10,7 @@
 #include "windows/common/controls.h"
 #include "windows/common/frame_placement.h"
 #include "windows/common/interval_timer.h"
+#include "windows/common/login_dialog.h"
 #include "windows/common/tick_box.h"
 #include "windows/common/window_look.h"
 #include "windows/compact/compact_window.h"
@@ -34,8 +35,8 @@ const QColor white{255, 255, 255};
 } // namespace
 
 MainWindow::MainWindow(ProgramServices services, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                          | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
     , m_services(services)
     , m_settings(services.settingsStore)
 {
@@ -63,8 +64,8 @@ void MainWindow::createControls()
                          Twips{2040, 120, 1815, 375}, 9.75);
     Controls::titleLabel(this, QStringLiteral("BD_CHATSLATE_VERSION"), WindowLook::versionCaption,
                          Twips{3840, 120, 1455, 375}, 9.75);
-    m_creatorLabel = Controls::titleLabel(this, QStringLiteral("BD_CHATSLATE_CREATOR"), WindowLook::creatorCaption,
-                                          Twips{5280, 120, 3255, 375}, 9);
+    m_creatorLabel = Controls::titleLabel(this, QStringLiteral("BD_CHATSLATE_CREATOR"),
+                                          WindowLook::creatorCaption, Twips{5280, 120, 3255, 375}, 9);
     connect(m_creatorLabel, &ClickableLabel::clicked, this, &MainWindow::onCreatorClicked);
 
     m_liveView = new LiveView(this);
@@ -82,12 +83,13 @@ void MainWindow::createControls()
     m_settingsButton = Controls::button(this, QStringLiteral("SETTINGS_BUTTON"), QStringLiteral("Settings"),
                                         Twips{360, 4320, 1215, 495});
     connect(m_settingsButton, &QPushButton::clicked, this, &MainWindow::onSettingsClicked);
-    m_alwaysOnTop = Controls::tickBox(this, QStringLiteral("AlwaysOnTopTimer_TICKBOX"),
-                                      QStringLiteral("Always On Top"), Twips{1920, 4440, 1455, 255},
-                                      TickBox::ticked);
+    m_alwaysOnTop =
+        Controls::tickBox(this, QStringLiteral("AlwaysOnTopTimer_TICKBOX"), QStringLiteral("Always On Top"),
+                          Twips{1920, 4440, 1455, 255}, TickBox::ticked);
     connect(m_alwaysOnTop, &QCheckBox::stateChanged, this, &MainWindow::onAlwaysOnTopChanged);
-    m_autoRefresh = Controls::tickBox(this, QStringLiteral("AUTO_REFRESH_TICKBOX"), QStringLiteral("Auto Refresh"),
-                                      Twips{3720, 4440, 1335, 255}, TickBox::unticked);
+    m_autoRefresh =
+        Controls::tickBox(this, QStringLiteral("AUTO_REFRESH_TICKBOX"), QStringLiteral("Auto Refresh"),
+                          Twips{3720, 4440, 1335, 255}, TickBox::unticked);
     m_autoRefresh->setToolTip(QStringLiteral("Auto Refresh Every 3 Seconds"));
     connect(m_autoRefresh, &QCheckBox::stateChanged, this, &MainWindow::onAutoRefreshChanged);
     m_refreshButton = Controls::button(this, QStringLiteral("REFRESH_BUTTON"), QStringLiteral("Refresh"),
@@ -103,12 +105,13 @@ void MainWindow::createControls()
     connect(m_exitButton, &QPushButton::clicked, this, &QWidget::close);
 
     // The lower band, outside the visible client area at the default size.
-    m_postToTop = Controls::tickBox(this, QStringLiteral("POST_TO_TOP_TICKBOX"), QStringLiteral("Post To Top"),
-                                    Twips{600, 5040, 1335, 255}, TickBox::ticked);
+    m_postToTop =
+        Controls::tickBox(this, QStringLiteral("POST_TO_TOP_TICKBOX"), QStringLiteral("Post To Top"),
+                          Twips{600, 5040, 1335, 255}, TickBox::ticked);
     m_postToTop->hide();
-    m_postToBottom = Controls::tickBox(this, QStringLiteral("POST_TO_BOTTOM_TICKBOX"),
-                                       QStringLiteral("Post To Bottom"), Twips{2040, 5040, 1575, 255},
-                                       TickBox::unticked);
+    m_postToBottom =
+        Controls::tickBox(this, QStringLiteral("POST_TO_BOTTOM_TICKBOX"), QStringLiteral("Post To Bottom"),
+                          Twips{2040, 5040, 1575, 255}, TickBox::unticked);
     m_postToBottom->setEnabled(false);
     m_postToBottom->hide();
     m_refreshLight = new QLabel(this);
@@ -119,7 +122,8 @@ void MainWindow::createControls()
     m_combinedText = Controls::multiLine(this, QStringLiteral("COMBINED_TEXT_TEXTBOX"),
                                          QStringLiteral("COMBINED TEXT\r\n"), Twips{3240, 5400, 7335, 1095});
     m_combinedText->setReadOnly(true);
-    m_emptyText = Controls::lineEdit(this, QStringLiteral("EMPTY_TEXTBOX"), QString(), Twips{240, 5640, 615, 375});
+    m_emptyText =
+        Controls::lineEdit(this, QStringLiteral("EMPTY_TEXTBOX"), QString(), Twips{240, 5640, 615, 375});
     m_emptyText->hide();
     m_logFileName = Controls::lineEdit(this, QStringLiteral("SLASH_CHATSLATE_LIVE_LOG_FILENAME"),
                                        LiveLogFormat::fileName, Twips{120, 6240, 2055, 285});
@@ -225,7 +229,8 @@ void MainWindow::changeEvent(QEvent* event)
 CompactWindow& MainWindow::compactWindow()
 {
     if (!m_compactWindow) {
-        m_compactWindow = std::make_unique<CompactWindow>(m_services.settingsStore, m_services.windowOrder, this);
+        m_compactWindow =
+            std::make_unique<CompactWindow>(m_services.settingsStore, m_services.windowOrder, this);
         connect(m_compactWindow.get(), &CompactWindow::mainWindowWanted, this,
                 &MainWindow::bringBackFromCompactWindow);
         CompactWindow* created = m_compactWindow.get();
@@ -283,6 +288,7 @@ void MainWindow::onCompactWindowClosed(CompactWindow* window)
 void MainWindow::takeSavedShareLocation(const QString& shareLocation)
 {
     m_shareLocation->setText(shareLocation);
+    m_loginDeclined = false;
     if (!hasShareLocation()) {
         setRefreshTimerEnabled(false);
         m_autoRefresh->setValue(TickBox::unticked);
@@ -362,7 +368,9 @@ void MainWindow::readInBackground(std::function<void(const FileReadResult&)> app
         m_refreshPausedForRead = true;
     }
     const quint64 ticket = ++m_readTicket;
-    const auto read = [&files = m_services.files, share = shareLocation()] { return LiveLog::read(files, share); };
+    const auto read = [&files = m_services.files, share = shareLocation()] {
+        return LiveLog::read(files, share);
+    };
     m_reader->run(read, [this, ticket, apply](const FileReadResult& result) {
         if (ticket != m_readTicket)
             return;
@@ -385,12 +393,29 @@ void MainWindow::showTickResult(const FileReadResult& result)
         m_liveView->showStatus(StatusText::readFailed(result.error));
     else
         m_liveView->showLog(result.bytes);
+    if (result.error.loginNeeded && !m_loginDeclined) {
+        if (askForLoginWithRefreshPaused(result.error))
+            onRefreshTick();
+        else
+            m_loginDeclined = true;
+    }
 }
 
 void MainWindow::onRefreshClicked()
 {
+    m_loginDeclined = false;
     m_liveView->showStatus(StatusText::refreshing);
     readInBackground([this](const FileReadResult& result) {
+        if (result.error.loginNeeded) {
+            if (askForLoginWithRefreshPaused(result.error)) {
+                onRefreshClicked();
+                return;
+            }
+            // The user has just read why; the status line still says it.
+            m_loginDeclined = true;
+            showTickResult(result);
+            return;
+        }
         showTickResult(result);
         if (result.error.failed())
             reportWithRefreshPaused(LiveLog::describe(result.error));
@@ -409,8 +434,8 @@ void MainWindow::onPostClicked()
     };
 
     const CodePage::Encoded ownText = CodePage::encode(ownTextAsTyped());
-    if (!ownText.unencodable.isEmpty()
-        && !m_services.messages.askToProceed(
+    if (!ownText.unencodable.isEmpty() &&
+        !m_services.messages.askToProceed(
             this, QStringLiteral("The live log cannot hold these characters of your text: %1\n\n"
                                  "Post the text with each of them replaced by \"?\"? Choose No to go back "
                                  "and change the text.")
@@ -419,12 +444,17 @@ void MainWindow::onPostClicked()
         return;
     }
 
-    const LiveLog::PostResult result = LiveLog::post(m_services.files, shareLocation(), ownText.bytes);
+    m_loginDeclined = false;
+    const LiveLog::PostResult result =
+        LoginDialog::retryWithLogin(this, m_services.logins, shareLocation(), [&] {
+            return LiveLog::post(m_services.files, shareLocation(), ownText.bytes);
+        });
     if (!result.read.error.failed())
         m_liveView->showLog(result.read.bytes);
     if (result.failed()) {
-        m_services.messages.showError(this, QStringLiteral("Your text was not posted; it is still in its field.\n\n")
-                                                + LiveLog::describe(result.error()));
+        m_services.messages.showError(
+            this, QStringLiteral("Your text was not posted; it is still in its field.\n\n") +
+                      LiveLog::describe(result.error()));
         endPosting();
         return;
     }
@@ -445,6 +475,16 @@ void MainWindow::onSettingsClicked()
 void MainWindow::onCreatorClicked()
 {
     m_creatorLabel->setText(WindowLook::creatorAddress);
+}
+
+// The timer stays off while the dialog is open, so no tick reaches the file server meanwhile.
+bool MainWindow::askForLoginWithRefreshPaused(const FileError& error)
+{
+    const bool wasEnabled = m_refreshTimer->isEnabled();
+    setRefreshTimerEnabled(false);
+    const bool given = LoginDialog::askAndRemember(this, m_services.logins, shareLocation(), error);
+    setRefreshTimerEnabled(wasEnabled);
+    return given;
 }
 
 void MainWindow::reportWithRefreshPaused(const QString& message)

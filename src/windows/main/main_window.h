@@ -5,7 +5,6 @@
 #include "windows/common/program_services.h"
 
 #include <QWidget>
-
 #include <functional>
 #include <memory>
 
@@ -78,6 +77,7 @@ private:
 
     // A message box runs an event loop: no refresh tick may run inside it.
     void reportWithRefreshPaused(const QString& message);
+    bool askForLoginWithRefreshPaused(const FileError& error);
 
     ProgramServices m_services;
     Settings m_settings;
@@ -86,6 +86,9 @@ private:
     quint64 m_readTicket = 0;
     bool m_refreshPausedForRead = false;
     bool m_closeSequenceDone = false;
+    // Set when the user turned down the login dialog that a refresh tick opened: ticks then stop asking
+    // until the user refreshes, posts or saves a share location.
+    bool m_loginDeclined = false;
 
     ClickableLabel* m_creatorLabel = nullptr;
     LiveView* m_liveView = nullptr;

@@ -7,6 +7,7 @@
 #include "windows/common/clickable_label.h"
 #include "windows/common/controls.h"
 #include "windows/common/frame_placement.h"
+#include "windows/common/login_dialog.h"
 #include "windows/common/tick_box.h"
 #include "windows/common/window_look.h"
 #include "windows/main/main_window.h"
@@ -167,7 +168,9 @@ void SettingsWindow::onClearClicked()
                                                      "set. Enter or load the share location first."));
         return;
     }
-    const FileError error = LiveLog::clear(m_services.files, shareLocation);
+    const FileError error = LoginDialog::retryWithLogin(this, m_services.logins, shareLocation, [&] {
+        return LiveLog::clear(m_services.files, shareLocation);
+    });
     if (error.failed()) {
         m_services.messages.showError(
             this, QStringLiteral("The live log was not cleared; it is as it was.\n\n") + error.message);

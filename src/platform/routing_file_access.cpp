@@ -1,0 +1,44 @@
+#include "platform/routing_file_access.h"
+
+#include "platform/server_share_path.h"
+
+RoutingFileAccess::RoutingFileAccess(FileAccess& local, FileAccess& serverShares)
+    : m_local(local)
+    , m_serverShares(serverShares)
+{}
+
+FileAccess& RoutingFileAccess::backendFor(const QString& path)
+{
+    return ServerSharePath::isServerSharePath(path) ? m_serverShares : m_local;
+}
+
+FileReadResult RoutingFileAccess::readAll(const QString& path)
+{
+    return backendFor(path).readAll(path);
+}
+
+FileError RoutingFileAccess::writeAll(const QString& path, const QByteArray& bytes, Create mode)
+{
+    return backendFor(path).writeAll(path, bytes, mode);
+}
+
+// Source and target always lie in one folder.
+FileError RoutingFileAccess::replace(const QString& source, const QString& target)
+{
+    return backendFor(target).replace(source, target);
+}
+
+FileError RoutingFileAccess::remove(const QString& path)
+{
+    return backendFor(path).remove(path);
+}
+
+FileTimeResult RoutingFileAccess::modificationTime(const QString& path)
+{
+    return backendFor(path).modificationTime(path);
+}
+
+FileListResult RoutingFileAccess::listBeside(const QString& path, const QString& prefix)
+{
+    return backendFor(path).listBeside(path, prefix);
+}

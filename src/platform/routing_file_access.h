@@ -1,0 +1,23 @@
+#pragma once
+
+#include "platform/file_access.h"
+
+// Sends each \\SERVER\Share path to the backend for file servers and every other path to the local one.
+class RoutingFileAccess final : public FileAccess
+{
+public:
+    RoutingFileAccess(FileAccess& local, FileAccess& serverShares);
+
+    FileReadResult readAll(const QString& path) override;
+    FileError writeAll(const QString& path, const QByteArray& bytes, Create mode) override;
+    FileError replace(const QString& source, const QString& target) override;
+    FileError remove(const QString& path) override;
+    FileTimeResult modificationTime(const QString& path) override;
+    FileListResult listBeside(const QString& path, const QString& prefix) override;
+
+private:
+    FileAccess& backendFor(const QString& path);
+
+    FileAccess& m_local;
+    FileAccess& m_serverShares;
+};

@@ -1,0 +1,117 @@
+#include "platform/smb_context.h"
+
+#include <QMutexLocker>
+#include <cerrno>
+#include <cstring>
+#include <libsmbclient.h>
+
+namespace {
+
+void copyInto(char* buffer, int size, const QString& text)
+{
+    if (size <= 0)
+        return;
+    const QByteArray bytes = text.toUtf8().left(size - 1);
+    std::memcpy(buffer, bytes.constData(), bytes.size());
+    buffer[bytes.size()] = '\0';
+}
+
+} // namespace
+
+SmbContext::SmbContext()
+    : m_receiver(std::make_unique<QObject>())
+{
+    m_thread.setObjectName(QStringLiteral("smb"));
+    m_receiver->moveToThread(&m_thread);
+    m_thread.start();
+}
+
+SmbContext::~SmbContext()
+{
+    runOnLibraryThread([this](SMBCCTX*) {
+        if (m_context)
+            smbc_free_context(m_context, 1);
+        m_context = nullptr;
+    });
+    // The receiver belongs to the thread: it goes before the thread ends.
+    QMetaObject::invokeMethod(m_receiver.release(), &QObject::deleteLater);
+    m_thread.quit();
+    m_thread.wait();
+}
+
+void SmbContext::runOnLibraryThread(const std::function<void(SMBCCTX*)>& call)
+{
+    QMetaObject::invokeMethod(
+        m_receiver.get(),
+        [&] {
+            SMBCCTX* const library = context();
+            const int setUpErrno = m_setUpErrno;
+            errno = setUpErrno;
+            call(library);
+        },
+        Qt::BlockingQueuedConnection);
+}
+
+SMBCCTX* SmbContext::context()
+{
+    if (m_context || m_setUpFailed)
+        return m_context;
+    SMBCCTX* created = smbc_new_context();
+    if (!created) {
+        m_setUpFailed = true;
+        m_setUpErrno = errno;
+        return nullptr;
+    }
+    smbc_setOptionUserData(created, this);
+    smbc_setFunctionAuthDataWithContext(created, &SmbContext::authenticate);
+    smbc_setTimeout(created, timeoutMs);
+    // A ticket the user already has is used; without one the login falls back to what the
+    // authentication callback gives.
+    smbc_setOptionUseKerberos(created, true);
+    smbc_setOptionFallbackAfterKerberos(created, true);
+    smbc_setOptionUseCCache(created, true);
+    if (!smbc_init_context(created)) {
+        m_setUpErrno = errno;
+        m_setUpFailed = true;
+        smbc_free_context(created, 0);
+        return nullptr;
+    }
+    m_context = created;
+    return m_context;
+}
+
+void SmbContext::authenticate(SMBCCTX* context, const char* server, const char* share, char* workgroup,
+                              int workgroupSize, char* user, int userSize, char* password, int passwordSize)
+{
+    const auto* self = static_cast<const SmbContext*>(smbc_getOptionUserData(context));
+    QMutexLocker locker(&self->m_loginsMutex);
+    const auto found = self->m_logins.constFind(key(QString::fromUtf8(server), QString::fromUtf8(share)));
+    if (found == self->m_logins.cend()) {
+        // Empty user and password: an anonymous login, which a share open to guests accepts.
+        copyInto(user, userSize, {});
+        copyInto(password, passwordSize, {});
+        return;
+    }
+    if (!found->domain.isEmpty())
+        copyInto(workgroup, workgroupSize, found->domain);
+    copyInto(user, userSize, found->user);
+    copyInto(password, passwordSize, found->password);
+}
+
+QString SmbContext::key(const QString& server, const QString& share)
+{
+    // Server and share names are not case-sensitive.
+    return server.toLower() + QLatin1Char('/') + share.toLower();
+}
+
+void SmbContext::remember(const QString& server, const QString& share, const ShareLogin& login)
+{
+    QMutexLocker locker(&m_loginsMutex);
+    m_logins.insert(key(server, share), login);
+}
+
+bool SmbContext::hasLogin(const QString& server, const QString& share) const
+{
+    QMutexLocker locker(&m_loginsMutex);
+    return m_logins.contains(key(server, share));
+}

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "platform/share_logins.h"
+
+#include <QHash>
+#include <QMutex>
+#include <QObject>
+#include <QThread>
+#include <functional>
+#include <memory>
+
+struct _SMBCCTX;
+using SMBCCTX = struct _SMBCCTX;
+
+// The program's one libsmbclient context. The library is not thread-safe, so every call into it runs on
+// one thread of its own, whichever thread asks. The context is created on first use and torn down with
+// this object.
+class SmbContext
+{
+public:
+    // How long the library waits for a connection or an answer before it reports the server as gone.
+    static constexpr int timeoutMs = 4000;
+
+    SmbContext();
+    ~SmbContext();
+    SmbContext(const SmbContext&) = delete;
+    SmbContext& operator=(const SmbContext&) = delete;
+
+    // Runs call on the library's thread and waits for it. The context is null when the library could
+    // not be set up; errno then says why.
+    template <typename Call> auto run(Call call)
+    {
+        decltype(call(static_cast<SMBCCTX*>(nullptr))) result{};
+        runOnLibraryThread([&](SMBCCTX* context) { result = call(context); });
+        return result;
+    }
+
+    // The authentication callback reads these, on the library's thread. Without one for a share the
+    // library tries the user's Kerberos ticket and then an anonymous (guest) login.
+    void remember(const QString& server, const QString& share, const ShareLogin& login);
+    bool hasLogin(const QString& server, const QString& share) const;
+
+private:
+    void runOnLibraryThread(const std::function<void(SMBCCTX*)>& call);
+    SMBCCTX* context();
+    static void authenticate(SMBCCTX* context, const char* server, const char* share, char* workgroup,
+                             int workgroupSize, char* user, int userSize, char* password, int passwordSize);
+    static QString key(const QString& server, const QString& share);
+
+    QThread m_thread;
+    // Lives on m_thread; calls are queued to it.
+    std::unique_ptr<QObject> m_receiver;
+    SMBCCTX* m_context = nullptr;
+    bool m_setUpFailed = false;
+    int m_setUpErrno = 0;
+
+    mutable QMutex m_loginsMutex;
+    QHash<QString, ShareLogin> m_logins;
+};

@@ -1,0 +1,295 @@
+#include "platform/smb_file_access.h"
+
+#include "platform/server_share_path.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <libsmbclient.h>
+#include <sys/stat.h>
+
+namespace {
+
+constexpr qsizetype readChunk = 1 << 16;
+
+QByteArray urlOf(const QString& path)
+{
+    return ServerSharePath::parse(path).smbUrl();
+}
+
+bool isConnectionFailure(int errorNumber)
+{
+    switch (errorNumber) {
+    case ECONNREFUSED:
+    case ETIMEDOUT:
+    case EHOSTUNREACH:
+    case ENETUNREACH:
+    case EHOSTDOWN:
+    case ECONNRESET:
+    case ECONNABORTED:
+    case EPIPE:
+    case ENOTCONN:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool isMissing(int errorNumber)
+{
+    return errorNumber == ENOENT || errorNumber == ENOTDIR || errorNumber == ENODEV || errorNumber == ENXIO;
+}
+
+bool isRefused(int errorNumber)
+{
+    return errorNumber == EACCES || errorNumber == EPERM;
+}
+
+// Reads until the end of the file: a size from the server's metadata may be old.
+int readWhole(SMBCCTX* context, SMBCFILE* file, QByteArray& bytes)
+{
+    for (;;) {
+        const qsizetype before = bytes.size();
+        bytes.resize(before + readChunk);
+        const ssize_t got = smbc_getFunctionRead(context)(context, file, bytes.data() + before, readChunk);
+        if (got < 0) {
+            const int error = errno;
+            bytes.clear();
+            return error;
+        }
+        bytes.resize(before + got);
+        if (got == 0)
+            return 0;
+    }
+}
+
+int writeWhole(SMBCCTX* context, SMBCFILE* file, const QByteArray& bytes)
+{
+    qsizetype written = 0;
+    while (written < bytes.size()) {
+        const ssize_t put = smbc_getFunctionWrite(context)(context, file, bytes.constData() + written,
+                                                           bytes.size() - written);
+        if (put <= 0)
+            return put < 0 ? errno : EIO;
+        written += put;
+    }
+    return 0;
+}
+
+int unlinkUrl(SMBCCTX* context, const QByteArray& url)
+{
+    return smbc_getFunctionUnlink(context)(context, url.constData()) < 0 ? errno : 0;
+}
+
+int renameUrl(SMBCCTX* context, const QByteArray& from, const QByteArray& to)
+{
+    return smbc_getFunctionRename(context)(context, from.constData(), context, to.constData()) < 0 ? errno
+                                                                                                   : 0;
+}
+
+} // namespace
+
+FileReadResult SmbFileAccess::readAll(const QString& path)
+{
+    const QByteArray url = urlOf(path);
+    QByteArray bytes;
+    const int error = m_library.run([&](SMBCCTX* context) {
+        if (!context)
+            return errno;
+        SMBCFILE* file = smbc_getFunctionOpen(context)(context, url.constData(), O_RDONLY, 0);
+        if (!file)
+            return errno;
+        const int readError = readWhole(context, file, bytes);
+        smbc_getFunctionClose(context)(context, file);
+        return readError;
+    });
+    if (error)
+        return {{}, failure(QStringLiteral("read"), path, error)};
+    return {bytes, {}};
+}
+
+FileError SmbFileAccess::writeAll(const QString& path, const QByteArray& bytes, Create mode)
+{
+    const QByteArray url = urlOf(path);
+    const int flags = O_WRONLY | O_CREAT | (mode == Create::newOnly ? O_EXCL : O_TRUNC);
+    const int error = m_library.run([&](SMBCCTX* context) {
+        if (!context)
+            return errno;
+        SMBCFILE* file = smbc_getFunctionOpen(context)(context, url.constData(), flags, 0666);
+        if (!file)
+            return errno;
+        int writeError = writeWhole(context, file, bytes);
+        // The library has no flush: each write is answered by the server, and the close by the server's
+        // own close of the file.
+        if (smbc_getFunctionClose(context)(context, file) < 0 && !writeError)
+            writeError = errno;
+        if (writeError && mode == Create::newOnly)
+            unlinkUrl(context, url);
+        return writeError;
+    });
+    return error ? failure(QStringLiteral("write"), path, error) : FileError{};
+}
+
+// The library's rename onto an existing file deletes the target first and then renames, so for a moment
+// there would be no target, and a crash in between would leave none. The old target is moved aside
+// instead, where readers and the next writer find it.
+FileError SmbFileAccess::replace(const QString& source, const QString& target)
+{
+    const QByteArray sourceUrl = urlOf(source);
+    const QByteArray targetUrl = urlOf(target);
+    const QByteArray asideUrl = urlOf(replacedPath(target));
+    const int error = m_library.run([&](SMBCCTX* context) {
+        if (!context)
+            return errno;
+        struct stat status
+        {
+        };
+        const bool hadTarget = smbc_getFunctionStat(context)(context, targetUrl.constData(), &status) == 0;
+        if (hadTarget) {
+            if (const int asideError = renameUrl(context, targetUrl, asideUrl))
+                return asideError;
+        }
+        if (const int renameError = renameUrl(context, sourceUrl, targetUrl)) {
+            if (hadTarget)
+                renameUrl(context, asideUrl, targetUrl);
+            return renameError;
+        }
+        // Left behind when a reader still has it open; the next replace moves over it.
+        if (hadTarget)
+            unlinkUrl(context, asideUrl);
+        return 0;
+    });
+    if (!error)
+        return {};
+    FileError result = failure(QStringLiteral("write"), target, error);
+    // Another client that has the file open makes a rename fail until it closes the file.
+    if (error == EEXIST || isRefused(error))
+        result.busy = !result.loginNeeded;
+    result.message += QStringLiteral(" (renaming %1 over it)").arg(source);
+    return result;
+}
+
+FileError SmbFileAccess::remove(const QString& path)
+{
+    const QByteArray url = urlOf(path);
+    const int error =
+        m_library.run([&](SMBCCTX* context) { return context ? unlinkUrl(context, url) : errno; });
+    return error ? failure(QStringLiteral("remove"), path, error) : FileError{};
+}
+
+FileTimeResult SmbFileAccess::modificationTime(const QString& path)
+{
+    const QByteArray url = urlOf(path);
+    struct stat status
+    {
+    };
+    const int error = m_library.run([&](SMBCCTX* context) {
+        if (!context)
+            return errno;
+        return smbc_getFunctionStat(context)(context, url.constData(), &status) < 0 ? errno : 0;
+    });
+    if (error)
+        return {0, failure(QStringLiteral("read the time of"), path, error)};
+    return {qint64(status.st_mtim.tv_sec) * 1000 + status.st_mtim.tv_nsec / 1000000, {}};
+}
+
+FileListResult SmbFileAccess::listBeside(const QString& path, const QString& prefix)
+{
+    const QByteArray folderUrl = ServerSharePath::parse(path).folder().smbUrl();
+    QStringList names;
+    const int error = m_library.run([&](SMBCCTX* context) {
+        if (!context)
+            return errno;
+        SMBCFILE* folder = smbc_getFunctionOpendir(context)(context, folderUrl.constData());
+        if (!folder)
+            return errno;
+        while (const smbc_dirent* entry = smbc_getFunctionReaddir(context)(context, folder)) {
+            const QString name = QString::fromUtf8(entry->name);
+            if (entry->smbc_type == SMBC_FILE && name.startsWith(prefix))
+                names.append(name);
+        }
+        smbc_getFunctionClosedir(context)(context, folder);
+        return 0;
+    });
+    if (error)
+        return {{}, failure(QStringLiteral("list the folder of"), path, error)};
+    return {names, {}};
+}
+
+bool SmbFileAccess::canNeedLogin(const QString& shareLocation) const
+{
+    return ServerSharePath::isServerSharePath(shareLocation);
+}
+
+void SmbFileAccess::remember(const QString& shareLocation, const ShareLogin& login)
+{
+    const ServerSharePath where = ServerSharePath::parse(shareLocation);
+    m_library.remember(where.server, where.share, login);
+}
+
+int SmbFileAccess::statErrno(const QByteArray& url)
+{
+    return m_library.run([&](SMBCCTX* context) {
+        if (!context)
+            return errno;
+        struct stat status
+        {
+        };
+        return smbc_getFunctionStat(context)(context, url.constData(), &status) < 0 ? errno : 0;
+    });
+}
+
+FileError SmbFileAccess::failure(const QString& action, const QString& path, int errorNumber)
+{
+    FileError error;
+    const QString reason = reasonFor(ServerSharePath::parse(path), errorNumber, error);
+    error.message = QStringLiteral("Cannot %1 %2: %3.").arg(action, path, reason);
+    return error;
+}
+
+// The library reports a missing share, a missing folder and a missing file alike, and a refused login
+// like a refused file: asking for the share and the folder tells them apart.
+QString SmbFileAccess::reasonFor(const ServerSharePath& where, int errorNumber, FileError& error)
+{
+    const QString server = where.server;
+    if (where.server.isEmpty() || where.share.isEmpty())
+        return QStringLiteral("a network location needs the form \\\\SERVER\\Share");
+    if (isConnectionFailure(errorNumber)) {
+        return QStringLiteral("the server %1 cannot be reached (%2)")
+            .arg(server, QString::fromLocal8Bit(std::strerror(errorNumber)));
+    }
+    if (errorNumber == EEXIST) {
+        error.alreadyExists = true;
+        return QStringLiteral("the file is there already");
+    }
+    if (errorNumber == EBUSY || errorNumber == ETXTBSY) {
+        error.busy = true;
+        return QStringLiteral("another program has the file open");
+    }
+    if (!isMissing(errorNumber) && !isRefused(errorNumber))
+        return QString::fromLocal8Bit(std::strerror(errorNumber));
+
+    ServerSharePath share = where;
+    share.elements.clear();
+    const int shareError = statErrno(share.smbUrl());
+    if (isConnectionFailure(shareError)) {
+        return QStringLiteral("the server %1 cannot be reached (%2)")
+            .arg(server, QString::fromLocal8Bit(std::strerror(shareError)));
+    }
+    if (isMissing(shareError))
+        return QStringLiteral("the server %1 has no share named %2").arg(server, where.share);
+    if (isRefused(shareError)) {
+        error.loginNeeded = true;
+        if (m_library.hasLogin(where.server, where.share))
+            return QStringLiteral("the server %1 refused the login for %2")
+                .arg(server, share.shareLocation());
+        return QStringLiteral("the server %1 asks for a user name and password for %2")
+            .arg(server, share.shareLocation());
+    }
+    if (isRefused(errorNumber))
+        return QStringLiteral("access denied");
+    if (where.elements.size() > 1 && isMissing(statErrno(where.folder().smbUrl())))
+        return QStringLiteral("its folder does not exist");
+    error.fileMissing = true;
+    return QStringLiteral("the file does not exist");
+}

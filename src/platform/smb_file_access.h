@@ -1,0 +1,30 @@
+#pragma once
+
+#include "platform/file_access.h"
+#include "platform/share_logins.h"
+#include "platform/smb_context.h"
+
+struct ServerSharePath;
+
+// Files on \\SERVER\Share paths reached through libsmbclient, for systems whose own file API does not
+// open such paths. Nothing needs to be mounted.
+class SmbFileAccess final : public FileAccess, public ShareLogins
+{
+public:
+    FileReadResult readAll(const QString& path) override;
+    FileError writeAll(const QString& path, const QByteArray& bytes, Create mode) override;
+    FileError replace(const QString& source, const QString& target) override;
+    FileError remove(const QString& path) override;
+    FileTimeResult modificationTime(const QString& path) override;
+    FileListResult listBeside(const QString& path, const QString& prefix) override;
+
+    bool canNeedLogin(const QString& shareLocation) const override;
+    void remember(const QString& shareLocation, const ShareLogin& login) override;
+
+private:
+    FileError failure(const QString& action, const QString& path, int errorNumber);
+    QString reasonFor(const ServerSharePath& where, int errorNumber, FileError& error);
+    int statErrno(const QByteArray& url);
+
+    SmbContext m_library;
+};

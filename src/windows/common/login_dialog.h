@@ -1,0 +1,53 @@
+#pragma once
+
+#include "platform/file_access.h"
+#include "platform/share_logins.h"
+
+#include <QDialog>
+#include <type_traits>
+
+class QLabel;
+class QLineEdit;
+
+// Asks for the login to a file server's share after the server refused the last one. Nothing typed here
+// is stored anywhere but in memory, for this run.
+class LoginDialog final : public QDialog
+{
+    Q_OBJECT
+
+public:
+    LoginDialog(const QString& shareLocation, const QString& reason, QWidget* parent);
+
+    ShareLogin login() const;
+
+    // Shows the dialog; when the user gives a login, remembers it for the share and returns true.
+    static bool askAndRemember(QWidget* parent, ShareLogins& logins, const QString& shareLocation,
+                               const FileError& error);
+
+    // Runs operation until it no longer needs a login or the user gives none. The dialog opens only
+    // between tries, never while the file server's library is at work.
+    template <typename Operation>
+    static auto retryWithLogin(QWidget* parent, ShareLogins& logins, const QString& shareLocation,
+                               Operation operation)
+    {
+        auto result = operation();
+        while (errorOf(result).loginNeeded && askAndRemember(parent, logins, shareLocation, errorOf(result)))
+            result = operation();
+        return result;
+    }
+
+private:
+    template <typename Result> static const FileError& errorOf(const Result& result)
+    {
+        if constexpr (std::is_same_v<Result, FileError>)
+            return result;
+        else if constexpr (requires { result.error(); })
+            return result.error();
+        else
+            return result.error;
+    }
+
+    QLineEdit* m_user = nullptr;
+    QLineEdit* m_domain = nullptr;
+    QLineEdit* m_password = nullptr;
+};
