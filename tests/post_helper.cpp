@@ -4,7 +4,7 @@
 //   post_helper forever FOLDER PREFIX       posts PREFIX-1, PREFIX-2, ... until it is killed
 // Both print "ready" once they are about to start.
 #include "livelog/live_log.h"
-#include "platform/local_file_access.h"
+#include "platform/system_file_access.h"
 
 #include <QCoreApplication>
 #include <cstdio>
@@ -30,7 +30,8 @@ int main(int argc, char* argv[])
     const QString command = arguments.at(1);
     const QString folder = arguments.at(2);
     const QString prefix = arguments.at(3);
-    LocalFileAccess files;
+    SystemFileAccess system;
+    FileAccess& files = system.files();
 
     if (command == QLatin1String("posts") && arguments.size() == 5) {
         const int count = arguments.at(4).toInt();

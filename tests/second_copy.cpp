@@ -4,9 +4,9 @@
 //   second_copy wait-for TEXT  lets auto refresh run until the live view shows TEXT (exit 0) or 10 s pass
 //   second_copy close-at LEFT  moves the window to LEFT pixels, prints "ready", and closes once a line
 //                              arrives on standard input, so that several copies close at one moment
-#include "platform/local_file_access.h"
 #include "platform/qsettings_store.h"
 #include "platform/recording_reporter.h"
+#include "platform/system_file_access.h"
 #include "windows/main/main_window.h"
 
 #include <QApplication>
@@ -22,9 +22,9 @@ int main(int argc, char* argv[])
     if (arguments.size() != 3)
         return 2;
     QSettingsStore settingsStore(QStringLiteral("BD-CHATSLATE"));
-    LocalFileAccess files;
+    SystemFileAccess files;
     RecordingReporter messages;
-    MainWindow window({settingsStore, files, messages});
+    MainWindow window({settingsStore, files.files(), messages, NullWindowOrder::shared(), files.logins()});
     window.show();
     const QString command = arguments.at(1);
     const QString text = arguments.at(2);

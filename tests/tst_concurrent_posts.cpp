@@ -1,5 +1,6 @@
 #include "livelog/live_log.h"
 #include "platform/local_file_access.h"
+#include "support/writer_processes.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,49 +12,13 @@
 #include <optional>
 #include <thread>
 
+using namespace WriterProcesses;
+
 namespace {
-
-// The entries of a whole log, newest first, or nothing when the bytes are not a log that a sequence
-// of complete rewrites can leave: every entry followed by the separator pair, then one CR LF for the
-// clear and one for every post.
-std::optional<QList<QByteArray>> entriesOf(const QByteArray& log)
-{
-    static const QByteArray separators(" \r\n \r\n");
-    QList<QByteArray> entries;
-    qsizetype at = 0;
-    while (!log.mid(at).startsWith("\r\n")) {
-        const qsizetype end = log.indexOf(separators, at);
-        if (end <= at || log.mid(at, end - at).contains('\n'))
-            return std::nullopt;
-        entries.append(log.mid(at, end - at));
-        at = end + separators.size();
-    }
-    if (log.mid(at) != QByteArray("\r\n").repeated(entries.size() + 1))
-        return std::nullopt;
-    return entries;
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
 
 std::unique_ptr<QProcess> startHelper(const QStringList& arguments)
 {
-    auto helper = std::make_unique<QProcess>();
-    helper->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    helper->start(QStringLiteral(POST_HELPER_PATH), arguments);
-    return helper;
-}
-
-bool waitForLine(QProcess& process, const QByteArray& line)
-{
-    while (!process.canReadLine()) {
-        if (!process.waitForReadyRead(10000))
-            return false;
-    }
-    return process.readLine().trimmed() == line;
+    return start(QStringLiteral(POST_HELPER_PATH), arguments);
 }
 
 } // namespace
@@ -145,16 +110,7 @@ void ConcurrentPostsTest::noPostLostOrDoubled()
     const auto entries = entriesOf(readFile(logPath()));
     QVERIFY(entries);
     QCOMPARE(entries->size(), writers * postsEach);
-    // Newest first: each writer's entries stand in falling order, each exactly once.
-    QList<int> next(writers, postsEach);
-    for (const QByteArray& entry : *entries) {
-        const QList<QByteArray> parts = entry.mid(1).split('-');
-        QCOMPARE(parts.size(), 2);
-        const int writer = parts.at(0).toInt();
-        QVERIFY(writer >= 0 && writer < writers);
-        QCOMPARE(parts.at(1).toInt(), next[writer]--);
-    }
-    QCOMPARE(next, QList<int>(writers, 0));
+    QVERIFY(eachWriterPostedInOrder(*entries, writers, postsEach));
     QCOMPARE(badReads.load(), 0);
     QCOMPARE(QDir(m_share->path()).entryList(QDir::Files), QStringList{QStringLiteral("CHATSLATE-LIVE.LOG")});
     qInfo("%d entries posted by %d processes, none lost or doubled; %d posts refused and tried again; "

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QByteArray>
+#include <QFile>
+#include <QList>
+#include <QProcess>
+#include <memory>
+#include <optional>
+
+// Helpers for tests that run writers in processes of their own (post_helper) and check what they left.
+namespace WriterProcesses {
+
+// The entries of a whole log, newest first, or nothing when the bytes are not a log that a sequence
+// of complete rewrites can leave: every entry followed by the separator pair, then one CR LF for the
+// clear and one for every post.
+inline std::optional<QList<QByteArray>> entriesOf(const QByteArray& log)
+{
+    static const QByteArray separators(" \r\n \r\n");
+    QList<QByteArray> entries;
+    qsizetype at = 0;
+    while (!log.mid(at).startsWith("\r\n")) {
+        const qsizetype end = log.indexOf(separators, at);
+        if (end <= at || log.mid(at, end - at).contains('\n'))
+            return std::nullopt;
+        entries.append(log.mid(at, end - at));
+        at = end + separators.size();
+    }
+    if (log.mid(at) != QByteArray("\r\n").repeated(entries.size() + 1))
+        return std::nullopt;
+    return entries;
+}
+
+// Each writer's entries, "PREFIXn-COUNT" down to "PREFIXn-1", exactly once and newest first.
+inline bool eachWriterPostedInOrder(const QList<QByteArray>& entries, int writers, int postsEach)
+{
+    QList<int> next(writers, postsEach);
+    for (const QByteArray& entry : entries) {
+        const QList<QByteArray> parts = entry.mid(1).split('-');
+        if (parts.size() != 2)
+            return false;
+        const int writer = parts.at(0).toInt();
+        if (writer < 0 || writer >= writers || parts.at(1).toInt() != next[writer]--)
+            return false;
+    }
+    return next == QList<int>(writers, 0);
+}
+
+inline QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+inline std::unique_ptr<QProcess> start(const QString& program, const QStringList& arguments)
+{
+    auto helper = std::make_unique<QProcess>();
+    helper->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    helper->start(program, arguments);
+    return helper;
+}
+
+inline bool waitForLine(QProcess& process, const QByteArray& line)
+{
+    while (!process.canReadLine()) {
+        if (!process.waitForReadyRead(10000))
+            return false;
+    }
+    return process.readLine().trimmed() == line;
+}
+
+} // namespace WriterProcesses

@@ -1,0 +1,378 @@
+#include "livelog/code_page.h"
+#include "livelog/live_log.h"
+#include "platform/local_file_access.h"
+#include "platform/memory_settings_store.h"
+#include "platform/recording_reporter.h"
+#include "platform/system_file_access.h"
+#include "support/samba_server.h"
+#include "support/writer_processes.h"
+#include "windows/common/login_dialog.h"
+#include "windows/main/main_window.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScopeGuard>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <atomic>
+#include <thread>
+
+using namespace WriterProcesses;
+
+namespace {
+
+const QString guestLocation = QStringLiteral("\\\\127.0.0.2\\Share");
+const QString loginLocation = QStringLiteral("\\\\127.0.0.2\\Private");
+
+const ShareLogin rightLogin{
+    QString::fromLatin1(SambaServer::loginUser), {}, QString::fromLatin1(SambaServer::loginPassword)};
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+void emptyFolder(const QString& path)
+{
+    QDir folder(path);
+    for (const QString& name : folder.entryList(QDir::Files | QDir::Hidden))
+        QVERIFY(folder.remove(name));
+}
+
+} // namespace
+
+// Against a real Samba server on a loopback address: the program's own file access (libsmbclient for
+// \\SERVER\Share paths) must leave the same bytes as a local folder, report each failure clearly and
+// recover.
+class SmbShareTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void sameBytesAsALocalFolder();
+    void copiesThroughSmbAndTheFolderSeeEachOther();
+    void eightWritersThroughSmb();
+    void fileFromSmbclientInWindows1252();
+    void failuresAreClearAndPassing();
+    void loginAskedOutsideTheLibraryAndKeptInMemory();
+
+private:
+    QString guestLog() const { return m_server.guestFolder() + QStringLiteral("/CHATSLATE-LIVE.LOG"); }
+    QProcess* startSecondCopy(const QString& share, const QStringList& arguments);
+
+    SambaServer m_server;
+    QTemporaryDir m_secondCopyConfig;
+};
+
+void SmbShareTest::initTestCase()
+{
+    QString whyNot;
+    if (!m_server.start(&whyNot)) {
+        qWarning("\n*** NO SAMBA SERVER: the SMB tests do not run. %s ***\n", qPrintable(whyNot));
+        QSKIP("smbd could not start here");
+    }
+    // libsmbclient reads the user's ~/.smb/smb.conf; helpers started from here inherit this too.
+    qputenv("HOME", m_server.homeFolder().toLocal8Bit());
+}
+
+void SmbShareTest::init()
+{
+    if (!m_server.running()) {
+        QString whyNot;
+        QVERIFY2(m_server.start(&whyNot), qPrintable(whyNot));
+    }
+    emptyFolder(m_server.guestFolder());
+    emptyFolder(m_server.loginFolder());
+}
+
+void SmbShareTest::sameBytesAsALocalFolder()
+{
+    SystemFileAccess system;
+    FileAccess& files = system.files();
+    QTemporaryDir local;
+    QVERIFY(local.isValid());
+    const QString localLog = local.filePath(QStringLiteral("CHATSLATE-LIVE.LOG"));
+
+    const QList<QByteArray> posts{
+        "first",
+        CodePage::encode(QStringLiteral("Gr\u00fc\u00dfe \u20ac\r\nzweite Zeile\u00a0")).bytes,
+        "",
+        QByteArray(300000, 'x'),
+    };
+    const auto bothMatch = [&](const char* step) {
+        const QByteArray expected = readFile(localLog);
+        QVERIFY2(readFile(guestLog()) == expected, step);
+        const FileReadResult read = LiveLog::read(files, guestLocation);
+        QVERIFY2(!read.error.failed(), qPrintable(read.error.message));
+        QVERIFY2(read.bytes == expected, step);
+    };
+
+    QVERIFY(!LiveLog::clear(files, local.path()).failed());
+    const FileError cleared = LiveLog::clear(files, guestLocation);
+    QVERIFY2(!cleared.failed(), qPrintable(cleared.message));
+    bothMatch("clear");
+    for (const QByteArray& text : posts) {
+        QVERIFY(!LiveLog::post(files, local.path(), text).failed());
+        const LiveLog::PostResult posted = LiveLog::post(files, guestLocation, text);
+        QVERIFY2(!posted.failed(), qPrintable(posted.error().message));
+        bothMatch(text.left(20).constData());
+    }
+    QVERIFY(!LiveLog::clear(files, guestLocation).failed());
+    QVERIFY(!LiveLog::clear(files, local.path()).failed());
+    bothMatch("clear again");
+    // No lock, temporary file or old log stays behind on the server.
+    QCOMPARE(QDir(m_server.guestFolder()).entryList(QDir::Files), QStringList{"CHATSLATE-LIVE.LOG"});
+}
+
+QProcess* SmbShareTest::startSecondCopy(const QString& share, const QStringList& arguments)
+{
+    {
+        QSettings settings(m_secondCopyConfig.filePath("BD_CHATSLATE/BD-CHATSLATE.conf"),
+                           QSettings::IniFormat);
+        settings.setValue("BD_CHATSLATE_SHARE", share);
+        settings.setValue("AUTO_REFRESH_TICKBOX", "1");
+    }
+    auto* process = new QProcess(this);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("XDG_CONFIG_HOME", m_secondCopyConfig.path());
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    process->setProcessEnvironment(environment);
+    process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process->start(QStringLiteral(SECOND_COPY_PATH), arguments);
+    return process;
+}
+
+// Two running programs, one on \\127.0.0.2\Share and one on the server's own folder behind it.
+void SmbShareTest::copiesThroughSmbAndTheFolderSeeEachOther()
+{
+    writeFile(guestLog(), "\r\n");
+    const auto postAndWatch = [&](const QString& posterShare, const QString& watcherShare,
+                                  const QString& text) {
+        QProcess* watcher = startSecondCopy(watcherShare, {"wait-for", text});
+        QVERIFY(watcher->waitForReadyRead(10000));
+        QProcess* poster = startSecondCopy(posterShare, {"post", text});
+        QVERIFY(poster->waitForFinished(15000));
+        QCOMPARE(poster->exitCode(), 0);
+        QVERIFY(watcher->waitForFinished(15000));
+        QCOMPARE(watcher->exitCode(), 0);
+    };
+    postAndWatch(guestLocation, m_server.guestFolder(), "posted through SMB");
+    postAndWatch(m_server.guestFolder(), guestLocation, "posted on the server");
+    QCOMPARE(readFile(guestLog()),
+             QByteArray("posted on the server \r\n \r\nposted through SMB \r\n \r\n\r\n\r\n\r\n"));
+}
+
+void SmbShareTest::eightWritersThroughSmb()
+{
+    constexpr int writers = 8;
+    constexpr int postsEach = 25;
+    writeFile(guestLog(), "\r\n");
+
+    std::vector<std::unique_ptr<QProcess>> helpers;
+    for (int writer = 0; writer < writers; ++writer) {
+        helpers.push_back(
+            start(QStringLiteral(POST_HELPER_PATH),
+                  {"posts", guestLocation, QStringLiteral("w%1").arg(writer), QString::number(postsEach)}));
+    }
+    for (auto& helper : helpers)
+        QVERIFY(waitForLine(*helper, "ready"));
+
+    // A reader through SMB meanwhile, refreshing far more often than a room full of copies would: never a
+    // missing or partial log.
+    std::atomic<bool> writing = true;
+    std::atomic<int> reads = 0;
+    std::atomic<int> badReads = 0;
+    std::thread reader([&] {
+        SystemFileAccess system;
+        while (writing) {
+            const FileReadResult read = LiveLog::read(system.files(), guestLocation);
+            if (read.error.failed() || !entriesOf(read.bytes)) {
+                ++badReads;
+                qWarning("bad read: %s", qPrintable(read.error.message));
+            }
+            ++reads;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    });
+    const auto stopReading = [&] {
+        writing = false;
+        if (reader.joinable())
+            reader.join();
+    };
+    const auto stopReadingOnFailure = qScopeGuard(stopReading);
+
+    for (auto& helper : helpers) {
+        helper->write("go\n");
+        QVERIFY(helper->waitForBytesWritten(10000));
+    }
+    int refused = 0;
+    for (auto& helper : helpers) {
+        QVERIFY(helper->waitForFinished(120000));
+        QCOMPARE(helper->exitCode(), 0);
+        const QByteArray summary = helper->readAllStandardOutput().trimmed();
+        QVERIFY2(summary.startsWith("refused "), summary.constData());
+        refused += summary.mid(8).toInt();
+    }
+    stopReading();
+
+    const auto entries = entriesOf(readFile(guestLog()));
+    QVERIFY(entries);
+    QCOMPARE(entries->size(), writers * postsEach);
+    QVERIFY(eachWriterPostedInOrder(*entries, writers, postsEach));
+    QCOMPARE(badReads.load(), 0);
+    QCOMPARE(QDir(m_server.guestFolder()).entryList(QDir::Files), QStringList{"CHATSLATE-LIVE.LOG"});
+    qInfo("through SMB: %d entries by %d processes, none lost or doubled; %d posts refused and tried again; "
+          "%d reads, none missing or partial",
+          int(entries->size()), writers, refused, reads.load());
+}
+
+// A log another tool put on the share, in the code page Windows workstations write.
+void SmbShareTest::fileFromSmbclientInWindows1252()
+{
+    const QByteArray windows1252("Gr\xfc\xdf"
+                                 "e \x80 caf\xe9 \r\n \r\n\r\n\r\n");
+    QTemporaryDir source;
+    writeFile(source.filePath("log"), windows1252);
+    QString output;
+    QCOMPARE(
+        m_server.smbclient(SambaServer::guestShare,
+                           {"-c", QStringLiteral("put %1 CHATSLATE-LIVE.LOG").arg(source.filePath("log"))},
+                           false, &output),
+        0);
+
+    SystemFileAccess system;
+    const FileReadResult read = LiveLog::read(system.files(), guestLocation);
+    QVERIFY2(!read.error.failed(), qPrintable(read.error.message));
+    QCOMPARE(read.bytes, windows1252);
+    QCOMPARE(CodePage::decode(read.bytes),
+             QStringLiteral("Gr\u00fc\u00dfe \u20ac caf\u00e9 \r\n \r\n\r\n\r\n"));
+}
+
+void SmbShareTest::failuresAreClearAndPassing()
+{
+    SystemFileAccess system;
+    FileAccess& files = system.files();
+    QElapsedTimer took;
+
+    const FileReadResult missingLog = LiveLog::read(files, guestLocation);
+    QVERIFY(missingLog.error.fileMissing);
+    QVERIFY2(LiveLog::describe(missingLog.error).contains("\"Clear Live Log\""),
+             qPrintable(missingLog.error.message));
+
+    const FileReadResult missingShare = LiveLog::read(files, "\\\\127.0.0.2\\NoSuchShare");
+    QVERIFY(!missingShare.error.fileMissing && !missingShare.error.loginNeeded);
+    QVERIFY2(missingShare.error.message.contains("\\\\127.0.0.2\\NoSuchShare\\CHATSLATE-LIVE.LOG") &&
+                 missingShare.error.message.contains("no share named NoSuchShare"),
+             qPrintable(missingShare.error.message));
+
+    writeFile(m_server.loginFolder() + "/CHATSLATE-LIVE.LOG", "secret \r\n \r\n\r\n\r\n");
+    const FileReadResult noLogin = LiveLog::read(files, loginLocation);
+    QVERIFY(noLogin.error.loginNeeded);
+    QVERIFY2(noLogin.error.message.contains("asks for a user name and password"),
+             qPrintable(noLogin.error.message));
+    system.logins().remember(loginLocation, {rightLogin.user, {}, "wrong"});
+    const FileReadResult wrongLogin = LiveLog::read(files, loginLocation);
+    QVERIFY(wrongLogin.error.loginNeeded);
+    QVERIFY2(wrongLogin.error.message.contains("refused the login"), qPrintable(wrongLogin.error.message));
+    system.logins().remember(loginLocation, rightLogin);
+    QCOMPARE(LiveLog::read(files, loginLocation).bytes, QByteArray("secret \r\n \r\n\r\n\r\n"));
+    const LiveLog::PostResult loggedIn = LiveLog::post(files, loginLocation, "logged in");
+    QVERIFY2(!loggedIn.failed(), qPrintable(loggedIn.error().message));
+
+    QVERIFY(!LiveLog::clear(files, guestLocation).failed());
+    m_server.stop();
+    took.start();
+    const FileReadResult stopped = LiveLog::read(files, guestLocation);
+    const qint64 readMs = took.restart();
+    QVERIFY(stopped.error.failed() && !stopped.error.fileMissing);
+    QVERIFY2(stopped.error.message.contains("server 127.0.0.2 cannot be reached"),
+             qPrintable(stopped.error.message));
+    const LiveLog::PostResult notPosted = LiveLog::post(files, guestLocation, "while stopped");
+    const qint64 postMs = took.elapsed();
+    QVERIFY(notPosted.failed());
+    qInfo("stopped server reported after %lld ms (read) and %lld ms (post)", readMs, postMs);
+
+    QString whyNot;
+    QVERIFY2(m_server.start(&whyNot), qPrintable(whyNot));
+    // As the next refresh tick would: the same program, trying again.
+    QTRY_VERIFY_WITH_TIMEOUT(!LiveLog::read(files, guestLocation).error.failed(), 10000);
+    const LiveLog::PostResult posted = LiveLog::post(files, guestLocation, "after the restart");
+    QVERIFY2(!posted.failed(), qPrintable(posted.error().message));
+    QCOMPARE(readFile(guestLog()), QByteArray("after the restart \r\n \r\n\r\n\r\n"));
+}
+
+// The dialog opens between reads, never from inside the library; a refused login asks again, a declined
+// one stops the refresh ticks from asking, and the password is nowhere but in memory.
+void SmbShareTest::loginAskedOutsideTheLibraryAndKeptInMemory()
+{
+    writeFile(m_server.loginFolder() + "/CHATSLATE-LIVE.LOG", "for members \r\n \r\n\r\n\r\n");
+    SystemFileAccess system;
+    MemorySettingsStore store;
+    store.values().insert("BD_CHATSLATE_SHARE", loginLocation);
+    store.values().insert("AUTO_REFRESH_TICKBOX", "1");
+    RecordingReporter messages;
+
+    QStringList reasons;
+    QList<ShareLogin> answers{{}, {rightLogin.user, {}, "wrong"}, rightLogin};
+    QTimer answerer;
+    answerer.setInterval(20);
+    connect(&answerer, &QTimer::timeout, this, [&] {
+        auto* dialog = qobject_cast<LoginDialog*>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        reasons.append(dialog->findChild<QLabel*>("LOGIN_REASON_LABEL")->text());
+        const ShareLogin answer = answers.isEmpty() ? ShareLogin{} : answers.takeFirst();
+        if (answer.user.isEmpty()) {
+            dialog->findChild<QPushButton*>("LOGIN_CANCEL_BUTTON")->click();
+            return;
+        }
+        dialog->findChild<QLineEdit*>("LOGIN_USER_TEXTBOX")->setText(answer.user);
+        dialog->findChild<QLineEdit*>("LOGIN_PASSWORD_TEXTBOX")->setText(answer.password);
+        dialog->findChild<QPushButton*>("LOGIN_OK_BUTTON")->click();
+    });
+    answerer.start();
+
+    auto window = std::make_unique<MainWindow>(
+        ProgramServices{store, system.files(), messages, NullWindowOrder::shared(), system.logins()});
+    window->show();
+    auto* liveView = window->findChild<QPlainTextEdit*>("BD_CHATSLATE_LIVE_TEXTBOX");
+
+    // The first tick asks; the user declines, and the next ticks leave the user alone.
+    QTRY_COMPARE_WITH_TIMEOUT(reasons.size(), 1, 5000);
+    QTest::qWait(3500);
+    QCOMPARE(reasons.size(), 1);
+    QVERIFY2(liveView->toPlainText().contains("asks for a user name and password"),
+             qPrintable(liveView->toPlainText()));
+
+    // Refresh asks again; the wrong password is refused and asked once more.
+    window->findChild<QPushButton*>("REFRESH_BUTTON")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(liveView->toPlainText().contains("for members"), 10000);
+    QCOMPARE(reasons.size(), 3);
+    QVERIFY2(reasons.at(2).contains("refused the login"), qPrintable(reasons.at(2)));
+    QVERIFY(messages.errors().isEmpty());
+
+    window->findChild<QPlainTextEdit*>("BD_CHATSLATE_MY_TEXT_TEXTBOX")->setPlainText("member post");
+    window->findChild<QPushButton*>("CHATSLATE_BUTTON")->click();
+    QVERIFY2(messages.errors().isEmpty(), qPrintable(messages.errors().join('\n')));
+    QCOMPARE(readFile(m_server.loginFolder() + "/CHATSLATE-LIVE.LOG"),
+             QByteArray("member post \r\n \r\nfor members \r\n \r\n\r\n\r\n\r\n"));
+
+    window->close();
+    window.reset();
+    for (const QString& value : store.values())
+        QVERIFY(!value.contains(QLatin1String(SambaServer::loginPassword)));
+}
+
+QTEST_MAIN(SmbShareTest)
+#include "tst_smb_share.moc"
