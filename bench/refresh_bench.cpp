@@ -1,6 +1,7 @@
 // Measures what a refresh tick and a post cost against the raw read of the same log file, for logs of
 // several sizes. Without arguments it runs one child process per size (so each size's peak memory is
 // its own) and prints the table; with a size in bytes it measures that size and prints one row.
+#include "bench_support.h"
 #include "livelog/live_log.h"
 #include "livelog/live_log_format.h"
 #include "platform/local_file_access.h"
@@ -16,46 +17,19 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
-
 #include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <vector>
 
-namespace {
+using namespace BenchSupport;
 
-// What that many posts after a clear leave, built in one pass (posting one by one would copy the log
-// over and over).
-QByteArray logOfSize(qsizetype size)
-{
-    QByteArray entries;
-    int count = 0;
-    while (entries.size() + 2 * (count + 1) < size) {
-        entries += "Entry " + QByteArray::number(count) + " from a workstation down the hall"
-                   + LiveLogFormat::separator + LiveLogFormat::separator;
-        ++count;
-    }
-    return entries + LiveLogFormat::clearedLog() + LiveLogFormat::lineEnd.repeated(count);
-}
+namespace {
 
 // Far fewer rounds for the large logs, whose untimed set-up (laying out the whole log) takes seconds.
 int roundsFor(qsizetype size)
 {
     return size >= 10'000'000 ? 3 : size >= 1'000'000 ? 7 : 21;
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-double milliseconds(const std::function<void()>& work)
-{
-    QElapsedTimer timer;
-    timer.start();
-    work();
-    return timer.nsecsElapsed() / 1e6;
 }
 
 long peakMemoryKiB()
@@ -112,7 +86,8 @@ public:
             afterPost.push_back(milliseconds([&] { tick(window); }));
         }
         for (int round = 0; round < m_rounds; ++round) {
-            window.findChild<QPlainTextEdit*>(QStringLiteral("BD_CHATSLATE_MY_TEXT_TEXTBOX"))->setPlainText("mine");
+            window.findChild<QPlainTextEdit*>(QStringLiteral("BD_CHATSLATE_MY_TEXT_TEXTBOX"))
+                ->setPlainText("mine");
             auto* post = window.findChild<QPushButton*>(QStringLiteral("CHATSLATE_BUTTON"));
             posts.push_back(milliseconds([&] { post->click(); }));
             tick(window);
@@ -126,8 +101,9 @@ public:
         }
         window.close();
 
-        std::printf("%s\t%.2f\t%.2f\t%.2f\t%.2f\t%.2f\t%.2f\t%.2f\t%ld\n", qPrintable(sizeName()), rawRead, rawWrite,
-                    unchanged, median(afterPost), median(afterClear), median(posts), median(firstTicks), peak);
+        std::printf("%s\t%.2f\t%.2f\t%.2f\t%.2f\t%.2f\t%.2f\t%.2f\t%ld\n", qPrintable(sizeName()), rawRead,
+                    rawWrite, unchanged, median(afterPost), median(afterClear), median(posts),
+                    median(firstTicks), peak);
     }
 
 private:
@@ -142,10 +118,7 @@ private:
 
     std::vector<double> repeat(const std::function<void()>& work)
     {
-        std::vector<double> times;
-        for (int round = 0; round < m_rounds; ++round)
-            times.push_back(milliseconds(work));
-        return times;
+        return BenchSupport::repeat(m_rounds, work);
     }
 
     // A whole tick as the user waits for it: from the timer firing to the result on screen, when the
@@ -180,8 +153,9 @@ QString ratio(double value, double floor)
 
 int printTable(const QString& program)
 {
-    std::printf("| log | raw read | unchanged tick | tick after a post | tick after a clear | post (raw read + "
-                "write = 1x) | first tick | peak memory |\n|---|---|---|---|---|---|---|---|\n");
+    std::printf(
+        "| log | raw read | unchanged tick | tick after a post | tick after a clear | post (raw read + "
+        "write = 1x) | first tick | peak memory |\n|---|---|---|---|---|---|---|---|\n");
     for (const qsizetype size : {1'000, 100'000, 1'000'000, 10'000'000}) {
         QProcess child;
         child.setProcessChannelMode(QProcess::ForwardedErrorChannel);

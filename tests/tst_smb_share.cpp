@@ -291,6 +291,22 @@ void SmbShareTest::failuresAreClearAndPassing()
     QVERIFY2(!loggedIn.failed(), qPrintable(loggedIn.error().message));
 
     QVERIFY(!LiveLog::clear(files, guestLocation).failed());
+    m_server.freeze(true);
+    took.start();
+    const FileReadResult hanging = LiveLog::read(files, guestLocation);
+    const qint64 hangingReadMs = took.restart();
+    const LiveLog::PostResult hangingPost = LiveLog::post(files, guestLocation, "while it hangs");
+    const qint64 hangingPostMs = took.elapsed();
+    m_server.freeze(false);
+    QVERIFY(hanging.error.failed() && !hanging.error.fileMissing);
+    QVERIFY2(hanging.error.message.contains("server 127.0.0.2 cannot be reached"),
+             qPrintable(hanging.error.message));
+    QVERIFY(hangingPost.failed());
+    qInfo("server that answers nothing reported after %lld ms (read) and %lld ms (post)", hangingReadMs,
+          hangingPostMs);
+    QTRY_VERIFY_WITH_TIMEOUT(!LiveLog::read(files, guestLocation).error.failed(), 10000);
+    QCOMPARE(readFile(guestLog()), QByteArray("\r\n"));
+
     m_server.stop();
     took.start();
     const FileReadResult stopped = LiveLog::read(files, guestLocation);
@@ -307,7 +323,12 @@ void SmbShareTest::failuresAreClearAndPassing()
     QVERIFY2(m_server.start(&whyNot), qPrintable(whyNot));
     // As the next refresh tick would: the same program, trying again.
     QTRY_VERIFY_WITH_TIMEOUT(!LiveLog::read(files, guestLocation).error.failed(), 10000);
-    const LiveLog::PostResult posted = LiveLog::post(files, guestLocation, "after the restart");
+    // The post that hung had its lock created by the server after the client gave up: an empty lock,
+    // which goes once it is stale. A short limit keeps the test quick.
+    LiveLog::Timing timing;
+    timing.staleAfter = std::chrono::milliseconds(1000);
+    timing.lockWait = std::chrono::milliseconds(5000);
+    const LiveLog::PostResult posted = LiveLog::post(files, guestLocation, "after the restart", timing);
     QVERIFY2(!posted.failed(), qPrintable(posted.error().message));
     QCOMPARE(readFile(guestLog()), QByteArray("after the restart \r\n \r\n\r\n\r\n"));
 }

@@ -2,6 +2,7 @@
 
 #include "platform/server_share_path.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -10,7 +11,9 @@
 
 namespace {
 
-constexpr qsizetype readChunk = 1 << 16;
+// Reads start small, as most logs are, and grow so that a large log takes few round trips.
+constexpr qsizetype firstReadChunk = 1 << 16;
+constexpr qsizetype largestReadChunk = 1 << 23;
 
 QByteArray urlOf(const QString& path)
 {
@@ -48,10 +51,10 @@ bool isRefused(int errorNumber)
 // Reads until the end of the file: a size from the server's metadata may be old.
 int readWhole(SMBCCTX* context, SMBCFILE* file, QByteArray& bytes)
 {
-    for (;;) {
+    for (qsizetype chunk = firstReadChunk;; chunk = std::min(chunk * 2, largestReadChunk)) {
         const qsizetype before = bytes.size();
-        bytes.resize(before + readChunk);
-        const ssize_t got = smbc_getFunctionRead(context)(context, file, bytes.data() + before, readChunk);
+        bytes.resize(before + chunk);
+        const ssize_t got = smbc_getFunctionRead(context)(context, file, bytes.data() + before, chunk);
         if (got < 0) {
             const int error = errno;
             bytes.clear();

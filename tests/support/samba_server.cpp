@@ -368,7 +368,7 @@ bool SambaServer::waitUntilListening(QString* whyNot)
     QElapsedTimer clock;
     clock.start();
     while (reason.isEmpty()) {
-        if (probe() == 0 && listensOnServerPort(m_session))
+        if (listensOnServerPort(m_session) && probe() == 0)
             return true;
         if (m_smbd->waitForFinished(50))
             reason = m_smbd->exitStatus() == QProcess::NormalExit
@@ -407,6 +407,14 @@ void SambaServer::stop()
         QThread::msleep(20);
     }
     m_session = 0;
+}
+
+void SambaServer::freeze(bool frozen)
+{
+    if (m_session == 0)
+        return;
+    for (const pid_t pid : sessionMembers(m_session))
+        ::kill(pid, frozen ? SIGSTOP : SIGCONT);
 }
 
 bool SambaServer::running() const

@@ -33,6 +33,9 @@ public:
     // Stops smbd and every process it forked, and waits for them.
     void stop();
     bool running() const;
+    // A frozen server keeps its connections and accepts new ones, but answers nothing: a server that
+    // hangs, or a network that drops every packet.
+    void freeze(bool frozen);
 
     QString guestFolder() const;
     QString loginFolder() const;

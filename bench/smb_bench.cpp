@@ -1,0 +1,76 @@
+// Measures reads and posts of the live log through SMB (libsmbclient, loopback Samba server) against
+// Samba's own smbclient fetching the same file, for logs of 1 KB, 1 MB and 10 MB.
+#include "bench_support.h"
+#include "livelog/live_log.h"
+#include "platform/system_file_access.h"
+#include "support/samba_server.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <cstdio>
+
+using namespace BenchSupport;
+
+namespace {
+
+const QString location = QStringLiteral("\\\\127.0.0.2\\Share");
+
+void writeLog(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(path));
+}
+
+QByteArray readLocal(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication application(argc, argv);
+    SambaServer server;
+    QString whyNot;
+    if (!server.start(&whyNot)) {
+        std::fprintf(stderr, "No Samba server: %s\n", qPrintable(whyNot));
+        return 1;
+    }
+    qputenv("HOME", server.homeFolder().toLocal8Bit());
+    const QString logPath = server.guestFolder() + QStringLiteral("/CHATSLATE-LIVE.LOG");
+    SystemFileAccess connected;
+
+    std::printf("| log | read, connected | read, new connection | smbclient get | post | local read |\n"
+                "|---|---|---|---|---|---|\n");
+    for (const qsizetype size : {qsizetype(1'000), qsizetype(1'000'000), qsizetype(10'000'000)}) {
+        const int rounds = size >= 10'000'000 ? 7 : 15;
+        const QByteArray log = logOfSize(size);
+        writeLog(logPath, log);
+        if (LiveLog::read(connected.files(), location).bytes != log)
+            qFatal("the log read through SMB differs from the file");
+
+        const double read = median(repeat(rounds, [&] { LiveLog::read(connected.files(), location); }));
+        const double fresh = median(repeat(rounds, [&] {
+            SystemFileAccess unconnected;
+            LiveLog::read(unconnected.files(), location);
+        }));
+        const double smbclient = median(repeat(rounds, [&] {
+            if (server.smbclient(SambaServer::guestShare,
+                                 {QStringLiteral("-c"), QStringLiteral("get CHATSLATE-LIVE.LOG /dev/null")},
+                                 false) != 0)
+                qFatal("smbclient failed");
+        }));
+        const double post = median(repeat(rounds, [&] {
+            if (LiveLog::post(connected.files(), location, "bench").failed())
+                qFatal("post failed");
+        }));
+        const double local = median(repeat(rounds, [&] { readLocal(logPath); }));
+        std::printf("| %s | %.2f ms | %.2f ms | %.2f ms | %.2f ms | %.2f ms |\n",
+                    qPrintable(QLocale::c().formattedDataSize(size, 0, QLocale::DataSizeSIFormat)), read,
+                    fresh, smbclient, post, local);
+    }
+    return 0;
+}
