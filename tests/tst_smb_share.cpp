@@ -10,6 +10,7 @@
 #include "windows/main/main_window.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QLabel>
@@ -63,6 +64,7 @@ private slots:
     void sameBytesAsALocalFolder();
     void copiesThroughSmbAndTheFolderSeeEachOther();
     void eightWritersThroughSmb();
+    void crashedWriterOfAnotherWorkstation();
     void fileFromSmbclientInWindows1252();
     void failuresAreClearAndPassing();
     void loginAskedOutsideTheLibraryAndKeptInMemory();
@@ -237,6 +239,31 @@ void SmbShareTest::eightWritersThroughSmb()
     qInfo("through SMB: %d entries by %d processes, none lost or doubled; %d posts refused and tried again; "
           "%d reads, none missing or partial",
           int(entries->size()), writers, refused, reads.load());
+}
+
+// Another workstation stopped in the middle of a post: its lock, its temporary file and the old log it
+// had moved aside are all an hour old on the server's clock.
+void SmbShareTest::crashedWriterOfAnotherWorkstation()
+{
+    const auto leave = [&](const QString& name, const QByteArray& bytes) {
+        const QString path = m_server.guestFolder() + QLatin1Char('/') + name;
+        writeFile(path, bytes);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(
+            file.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));
+    };
+    leave("CHATSLATE-LIVE.LOG.LOCK", "BD-ChatSlate live log lock\r\nhost=OTHER-PC\r\nprocess=4242\r\n");
+    leave("CHATSLATE-LIVE.LOG.OTHER-PC-4242.TMP", "half a log");
+    leave("CHATSLATE-LIVE.LOG.OLD", "before the crash \r\n \r\n\r\n\r\n");
+
+    SystemFileAccess system;
+    QCOMPARE(LiveLog::read(system.files(), guestLocation).bytes,
+             QByteArray("before the crash \r\n \r\n\r\n\r\n"));
+    const LiveLog::PostResult posted = LiveLog::post(system.files(), guestLocation, "after it");
+    QVERIFY2(!posted.failed(), qPrintable(posted.error().message));
+    QCOMPARE(readFile(guestLog()), QByteArray("after it \r\n \r\nbefore the crash \r\n \r\n\r\n\r\n\r\n"));
+    QCOMPARE(QDir(m_server.guestFolder()).entryList(QDir::Files), QStringList{"CHATSLATE-LIVE.LOG"});
 }
 
 // A log another tool put on the share, in the code page Windows workstations write.

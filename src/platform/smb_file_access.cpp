@@ -207,7 +207,8 @@ FileListResult SmbFileAccess::listBeside(const QString& path, const QString& pre
         if (!folder)
             return errno;
         while (const smbc_dirent* entry = smbc_getFunctionReaddir(context)(context, folder)) {
-            const QString name = QString::fromUtf8(entry->name);
+            // The name is declared as a one-char array: as an array Qt would take just that one char.
+            const QString name = QString::fromUtf8(static_cast<const char*>(entry->name));
             if (entry->smbc_type == SMBC_FILE && name.startsWith(prefix))
                 names.append(name);
         }
