@@ -3,6 +3,7 @@
 #include "platform/qsettings_store.h"
 #include "platform/system_file_access.h"
 #include "platform/system_window_order.h"
+#include "windows/main/background_reader.h"
 #include "windows/main/main_window.h"
 
 #include <QApplication>
@@ -19,10 +20,18 @@ int main(int argc, char* argv[])
     application.setDesktopFileName(QStringLiteral("example.brambledyne.BDChatSlate"));
 
     QSettingsStore settingsStore(section);
-    SystemFileAccess files;
+    auto files = std::make_unique<SystemFileAccess>();
     MessageBoxReporter messages;
     const std::unique_ptr<WindowOrder> windowOrder = makeSystemWindowOrder();
-    MainWindow window({settingsStore, files.files(), messages, *windowOrder, files.logins()});
-    window.show();
-    return application.exec();
+    int exitCode = 0;
+    {
+        MainWindow window({settingsStore, files->files(), messages, *windowOrder, files->logins()});
+        window.show();
+        exitCode = application.exec();
+    }
+    // A read stuck on a share that does not answer may still use the file access: the process ends
+    // around it, and the file server sees the connection close.
+    if (BackgroundReader::anyReadLeftRunning())
+        static_cast<void>(files.release());
+    return exitCode;
 }

@@ -414,6 +414,12 @@ void LiveLogTest::logMovedAsideByAnInterruptedReplace()
     QVERIFY(!LiveLog::clear(m_files, share).failed());
     QCOMPARE(log(), QByteArray("\r\n"));
     QCOMPARE(filesInShare(), QStringList{QStringLiteral("CHATSLATE-LIVE.LOG")});
+
+    // One that a reader held open when it should have gone: the log is in place, so it is only in the way.
+    QVERIFY(QFile::copy(logPath(), aside));
+    QVERIFY(!LiveLog::post(m_files, share, "next").failed());
+    QCOMPARE(log(), QByteArray("next \r\n \r\n\r\n\r\n"));
+    QCOMPARE(filesInShare(), QStringList{QStringLiteral("CHATSLATE-LIVE.LOG")});
 }
 
 void LiveLogTest::everyByteDecodesAndRoundTrips()

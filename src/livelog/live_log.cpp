@@ -21,17 +21,23 @@ QString pathBeside(const QString& logPath, const QString& name)
 }
 
 // Temporary files are never read as the log; those of a crashed writer go once they are old on the
-// server's clock. Best effort: the post has succeeded already.
+// server's clock. The old log moved aside is of no use once the new one is in place, but a reader may
+// have held it open when it should have gone. Best effort: the post has succeeded already.
 void removeLeftovers(FileAccess& files, const QString& logPath, const LiveLog::Timing& timing)
 {
     const FileListResult beside = files.listBeside(logPath, besidePrefix());
     const FileTimeResult now = files.modificationTime(logPath);
     if (beside.error.failed() || now.error.failed())
         return;
+    const QString replaced = FileAccess::replacedPath(logPath);
     for (const QString& name : beside.names) {
+        const QString path = pathBeside(logPath, name);
+        if (path == replaced) {
+            files.remove(path);
+            continue;
+        }
         if (!name.endsWith(QLatin1String(".TMP")) && !name.endsWith(QLatin1String(".CLOCK")))
             continue;
-        const QString path = pathBeside(logPath, name);
         const FileTimeResult written = files.modificationTime(path);
         if (!written.error.failed() &&
             now.msecsSinceEpoch - written.msecsSinceEpoch > timing.leftoverAge.count())

@@ -12,6 +12,12 @@
 class FaultInjectingFileAccess : public FileAccess
 {
 public:
+    FaultInjectingFileAccess() = default;
+    // The same faults on top of another backend, such as the one for file servers.
+    explicit FaultInjectingFileAccess(FileAccess& backend)
+        : m_backend(backend)
+    {}
+
     enum class Operation
     {
         read,
@@ -27,7 +33,7 @@ public:
         if (const auto busy = takeBusy(m_busyReads, path))
             return {{}, *busy};
         locker.unlock();
-        return m_local.readAll(path);
+        return m_backend.readAll(path);
     }
     FileError writeAll(const QString& path, const QByteArray& bytes, Create mode) override
     {
@@ -38,11 +44,11 @@ public:
             return {m_readOnly.arg(path)};
         if (!m_diskFull.isEmpty() && mode == Create::replacingContent) {
             // The first half reaches the disk, then the space runs out.
-            m_local.writeAll(path, bytes.left(bytes.size() / 2), mode);
+            m_backend.writeAll(path, bytes.left(bytes.size() / 2), mode);
             return {m_diskFull.arg(path)};
         }
         locker.unlock();
-        return m_local.writeAll(path, bytes, mode);
+        return m_backend.writeAll(path, bytes, mode);
     }
     FileError replace(const QString& source, const QString& target) override
     {
@@ -54,7 +60,7 @@ public:
         if (const auto busy = takeBusy(m_busyReplaces, target))
             return *busy;
         locker.unlock();
-        return m_local.replace(source, target);
+        return m_backend.replace(source, target);
     }
     FileError remove(const QString& path) override
     {
@@ -62,12 +68,12 @@ public:
         if (!m_readOnly.isEmpty())
             return {m_readOnly.arg(path)};
         locker.unlock();
-        return m_local.remove(path);
+        return m_backend.remove(path);
     }
-    FileTimeResult modificationTime(const QString& path) override { return m_local.modificationTime(path); }
+    FileTimeResult modificationTime(const QString& path) override { return m_backend.modificationTime(path); }
     FileListResult listBeside(const QString& path, const QString& prefix) override
     {
-        return m_local.listBeside(path, prefix);
+        return m_backend.listBeside(path, prefix);
     }
 
     // Each message may hold %1 for the path; an empty text ends the failure.
@@ -117,6 +123,7 @@ private:
 
     mutable QMutex m_mutex;
     LocalFileAccess m_local;
+    FileAccess& m_backend = m_local;
     QString m_readFailure;
     QString m_writeFailure;
     QString m_readOnly;

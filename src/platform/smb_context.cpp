@@ -28,38 +28,46 @@ SmbContext::SmbContext()
 
 SmbContext::~SmbContext()
 {
-    runOnLibraryThread([this](SMBCCTX*) {
-        if (m_context)
-            smbc_free_context(m_context, 1);
-        m_context = nullptr;
-    });
+    QMetaObject::invokeMethod(
+        m_receiver.get(),
+        [this] {
+            if (m_context)
+                smbc_free_context(m_context, 1);
+            m_context = nullptr;
+            m_tornDown = true;
+        },
+        Qt::BlockingQueuedConnection);
     // The receiver belongs to the thread: it goes before the thread ends.
     QMetaObject::invokeMethod(m_receiver.release(), &QObject::deleteLater);
     m_thread.quit();
     m_thread.wait();
 }
 
-void SmbContext::runOnLibraryThread(const std::function<void(SMBCCTX*)>& call)
+int SmbContext::run(const std::function<int(SMBCCTX*)>& call)
 {
+    Q_ASSERT(QThread::currentThread() != &m_thread);
+    int result = ECANCELED;
     QMetaObject::invokeMethod(
         m_receiver.get(),
         [&] {
+            if (m_tornDown)
+                return;
             SMBCCTX* const library = context();
-            const int setUpErrno = m_setUpErrno;
-            errno = setUpErrno;
-            call(library);
+            result = library ? call(library) : m_setUpErrno;
         },
         Qt::BlockingQueuedConnection);
+    return result;
 }
 
+// Created on first use, so a program that never reaches a file server never reads the library's
+// configuration.
 SMBCCTX* SmbContext::context()
 {
-    if (m_context || m_setUpFailed)
+    if (m_context || m_setUpErrno)
         return m_context;
     SMBCCTX* created = smbc_new_context();
     if (!created) {
-        m_setUpFailed = true;
-        m_setUpErrno = errno;
+        m_setUpErrno = errno ? errno : ENOMEM;
         return nullptr;
     }
     smbc_setOptionUserData(created, this);
@@ -71,8 +79,7 @@ SMBCCTX* SmbContext::context()
     smbc_setOptionFallbackAfterKerberos(created, true);
     smbc_setOptionUseCCache(created, true);
     if (!smbc_init_context(created)) {
-        m_setUpErrno = errno;
-        m_setUpFailed = true;
+        m_setUpErrno = errno ? errno : EINVAL;
         smbc_free_context(created, 0);
         return nullptr;
     }

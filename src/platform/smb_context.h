@@ -26,14 +26,9 @@ public:
     SmbContext(const SmbContext&) = delete;
     SmbContext& operator=(const SmbContext&) = delete;
 
-    // Runs call on the library's thread and waits for it. The context is null when the library could
-    // not be set up; errno then says why.
-    template <typename Call> auto run(Call call)
-    {
-        decltype(call(static_cast<SMBCCTX*>(nullptr))) result{};
-        runOnLibraryThread([&](SMBCCTX* context) { result = call(context); });
-        return result;
-    }
+    // Runs call with the context on the library's thread and waits for it. call returns 0 or an errno
+    // value; so does run, which also fails when the library could not be set up or is torn down.
+    int run(const std::function<int(SMBCCTX*)>& call);
 
     // The authentication callback reads these, on the library's thread. Without one for a share the
     // library tries the user's Kerberos ticket and then an anonymous (guest) login.
@@ -41,7 +36,6 @@ public:
     bool hasLogin(const QString& server, const QString& share) const;
 
 private:
-    void runOnLibraryThread(const std::function<void(SMBCCTX*)>& call);
     SMBCCTX* context();
     static void authenticate(SMBCCTX* context, const char* server, const char* share, char* workgroup,
                              int workgroupSize, char* user, int userSize, char* password, int passwordSize);
@@ -50,9 +44,10 @@ private:
     QThread m_thread;
     // Lives on m_thread; calls are queued to it.
     std::unique_ptr<QObject> m_receiver;
+    // Touched on the library's thread only.
     SMBCCTX* m_context = nullptr;
-    bool m_setUpFailed = false;
     int m_setUpErrno = 0;
+    bool m_tornDown = false;
 
     mutable QMutex m_loginsMutex;
     QHash<QString, ShareLogin> m_logins;

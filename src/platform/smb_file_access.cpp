@@ -4,10 +4,12 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <fcntl.h>
 #include <libsmbclient.h>
 #include <sys/stat.h>
+#include <thread>
 
 namespace {
 
@@ -15,9 +17,20 @@ namespace {
 constexpr qsizetype firstReadChunk = 1 << 16;
 constexpr qsizetype largestReadChunk = 1 << 23;
 
+// A failed call that left errno unset must still fail.
+int lastError()
+{
+    return errno ? errno : EIO;
+}
+
 QByteArray urlOf(const QString& path)
 {
     return ServerSharePath::parse(path).smbUrl();
+}
+
+QString describeErrno(int errorNumber)
+{
+    return QString::fromLocal8Bit(std::strerror(errorNumber));
 }
 
 bool isConnectionFailure(int errorNumber)
@@ -56,9 +69,8 @@ int readWhole(SMBCCTX* context, SMBCFILE* file, QByteArray& bytes)
         bytes.resize(before + chunk);
         const ssize_t got = smbc_getFunctionRead(context)(context, file, bytes.data() + before, chunk);
         if (got < 0) {
-            const int error = errno;
             bytes.clear();
-            return error;
+            return lastError();
         }
         bytes.resize(before + got);
         if (got == 0)
@@ -73,21 +85,42 @@ int writeWhole(SMBCCTX* context, SMBCFILE* file, const QByteArray& bytes)
         const ssize_t put = smbc_getFunctionWrite(context)(context, file, bytes.constData() + written,
                                                            bytes.size() - written);
         if (put <= 0)
-            return put < 0 ? errno : EIO;
+            return put < 0 ? lastError() : EIO;
         written += put;
     }
     return 0;
 }
 
+int statUrl(SMBCCTX* context, const QByteArray& url, struct stat& status)
+{
+    return smbc_getFunctionStat(context)(context, url.constData(), &status) < 0 ? lastError() : 0;
+}
+
 int unlinkUrl(SMBCCTX* context, const QByteArray& url)
 {
-    return smbc_getFunctionUnlink(context)(context, url.constData()) < 0 ? errno : 0;
+    return smbc_getFunctionUnlink(context)(context, url.constData()) < 0 ? lastError() : 0;
 }
 
 int renameUrl(SMBCCTX* context, const QByteArray& from, const QByteArray& to)
 {
-    return smbc_getFunctionRename(context)(context, from.constData(), context, to.constData()) < 0 ? errno
-                                                                                                   : 0;
+    return smbc_getFunctionRename(context)(context, from.constData(), context, to.constData()) < 0
+               ? lastError()
+               : 0;
+}
+
+// A reader that fell back to the old log may have it open for a moment.
+void unlinkSoon(SMBCCTX* context, const QByteArray& url)
+{
+    for (const int pauseMs : {0, 10, 50, 100}) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
+        if (unlinkUrl(context, url) != EBUSY)
+            return;
+    }
+}
+
+QString unreachable(const QString& server, int errorNumber)
+{
+    return QStringLiteral("the server %1 cannot be reached (%2)").arg(server, describeErrno(errorNumber));
 }
 
 } // namespace
@@ -97,11 +130,9 @@ FileReadResult SmbFileAccess::readAll(const QString& path)
     const QByteArray url = urlOf(path);
     QByteArray bytes;
     const int error = m_library.run([&](SMBCCTX* context) {
-        if (!context)
-            return errno;
         SMBCFILE* file = smbc_getFunctionOpen(context)(context, url.constData(), O_RDONLY, 0);
         if (!file)
-            return errno;
+            return lastError();
         const int readError = readWhole(context, file, bytes);
         smbc_getFunctionClose(context)(context, file);
         return readError;
@@ -116,16 +147,14 @@ FileError SmbFileAccess::writeAll(const QString& path, const QByteArray& bytes, 
     const QByteArray url = urlOf(path);
     const int flags = O_WRONLY | O_CREAT | (mode == Create::newOnly ? O_EXCL : O_TRUNC);
     const int error = m_library.run([&](SMBCCTX* context) {
-        if (!context)
-            return errno;
         SMBCFILE* file = smbc_getFunctionOpen(context)(context, url.constData(), flags, 0666);
         if (!file)
-            return errno;
+            return lastError();
         int writeError = writeWhole(context, file, bytes);
         // The library has no flush: each write is answered by the server, and the close by the server's
         // own close of the file.
         if (smbc_getFunctionClose(context)(context, file) < 0 && !writeError)
-            writeError = errno;
+            writeError = lastError();
         if (writeError && mode == Create::newOnly)
             unlinkUrl(context, url);
         return writeError;
@@ -142,12 +171,13 @@ FileError SmbFileAccess::replace(const QString& source, const QString& target)
     const QByteArray targetUrl = urlOf(target);
     const QByteArray asideUrl = urlOf(replacedPath(target));
     const int error = m_library.run([&](SMBCCTX* context) {
-        if (!context)
-            return errno;
         struct stat status
         {
         };
-        const bool hadTarget = smbc_getFunctionStat(context)(context, targetUrl.constData(), &status) == 0;
+        const int statError = statUrl(context, targetUrl, status);
+        if (statError && !isMissing(statError))
+            return statError;
+        const bool hadTarget = !statError;
         if (hadTarget) {
             if (const int asideError = renameUrl(context, targetUrl, asideUrl))
                 return asideError;
@@ -157,17 +187,20 @@ FileError SmbFileAccess::replace(const QString& source, const QString& target)
                 renameUrl(context, asideUrl, targetUrl);
             return renameError;
         }
-        // Left behind when a reader still has it open; the next replace moves over it.
+        // Should a reader hold it open longer, the next post's replace moves over it.
         if (hadTarget)
-            unlinkUrl(context, asideUrl);
+            unlinkSoon(context, asideUrl);
         return 0;
     });
     if (!error)
         return {};
-    FileError result = failure(QStringLiteral("write"), target, error);
-    // Another client that has the file open makes a rename fail until it closes the file.
-    if (error == EEXIST || isRefused(error))
-        result.busy = !result.loginNeeded;
+    // A rename fails this way while another client has the file open, until it closes it.
+    FileError result = failure(QStringLiteral("write"), target, error == EEXIST ? EBUSY : error);
+    if (isRefused(error)) {
+        // The temporary file was just written, so this login may write here: the file is in use.
+        result.busy = true;
+        result.loginNeeded = false;
+    }
     result.message += QStringLiteral(" (renaming %1 over it)").arg(source);
     return result;
 }
@@ -175,23 +208,16 @@ FileError SmbFileAccess::replace(const QString& source, const QString& target)
 FileError SmbFileAccess::remove(const QString& path)
 {
     const QByteArray url = urlOf(path);
-    const int error =
-        m_library.run([&](SMBCCTX* context) { return context ? unlinkUrl(context, url) : errno; });
+    const int error = m_library.run([&](SMBCCTX* context) { return unlinkUrl(context, url); });
     return error ? failure(QStringLiteral("remove"), path, error) : FileError{};
 }
 
 FileTimeResult SmbFileAccess::modificationTime(const QString& path)
 {
-    const QByteArray url = urlOf(path);
     struct stat status
     {
     };
-    const int error = m_library.run([&](SMBCCTX* context) {
-        if (!context)
-            return errno;
-        return smbc_getFunctionStat(context)(context, url.constData(), &status) < 0 ? errno : 0;
-    });
-    if (error)
+    if (const int error = statErrno(urlOf(path), status))
         return {0, failure(QStringLiteral("read the time of"), path, error)};
     return {qint64(status.st_mtim.tv_sec) * 1000 + status.st_mtim.tv_nsec / 1000000, {}};
 }
@@ -201,11 +227,9 @@ FileListResult SmbFileAccess::listBeside(const QString& path, const QString& pre
     const QByteArray folderUrl = ServerSharePath::parse(path).folder().smbUrl();
     QStringList names;
     const int error = m_library.run([&](SMBCCTX* context) {
-        if (!context)
-            return errno;
         SMBCFILE* folder = smbc_getFunctionOpendir(context)(context, folderUrl.constData());
         if (!folder)
-            return errno;
+            return lastError();
         while (const smbc_dirent* entry = smbc_getFunctionReaddir(context)(context, folder)) {
             // The name is declared as a one-char array: as an array Qt would take just that one char.
             const QString name = QString::fromUtf8(static_cast<const char*>(entry->name));
@@ -231,16 +255,17 @@ void SmbFileAccess::remember(const QString& shareLocation, const ShareLogin& log
     m_library.remember(where.server, where.share, login);
 }
 
+int SmbFileAccess::statErrno(const QByteArray& url, struct stat& status)
+{
+    return m_library.run([&](SMBCCTX* context) { return statUrl(context, url, status); });
+}
+
 int SmbFileAccess::statErrno(const QByteArray& url)
 {
-    return m_library.run([&](SMBCCTX* context) {
-        if (!context)
-            return errno;
-        struct stat status
-        {
-        };
-        return smbc_getFunctionStat(context)(context, url.constData(), &status) < 0 ? errno : 0;
-    });
+    struct stat status
+    {
+    };
+    return statErrno(url, status);
 }
 
 FileError SmbFileAccess::failure(const QString& action, const QString& path, int errorNumber)
@@ -255,13 +280,11 @@ FileError SmbFileAccess::failure(const QString& action, const QString& path, int
 // like a refused file: asking for the share and the folder tells them apart.
 QString SmbFileAccess::reasonFor(const ServerSharePath& where, int errorNumber, FileError& error)
 {
-    const QString server = where.server;
+    const QString& server = where.server;
     if (where.server.isEmpty() || where.share.isEmpty())
         return QStringLiteral("a network location needs the form \\\\SERVER\\Share");
-    if (isConnectionFailure(errorNumber)) {
-        return QStringLiteral("the server %1 cannot be reached (%2)")
-            .arg(server, QString::fromLocal8Bit(std::strerror(errorNumber)));
-    }
+    if (isConnectionFailure(errorNumber))
+        return unreachable(server, errorNumber);
     if (errorNumber == EEXIST) {
         error.alreadyExists = true;
         return QStringLiteral("the file is there already");
@@ -270,28 +293,35 @@ QString SmbFileAccess::reasonFor(const ServerSharePath& where, int errorNumber, 
         error.busy = true;
         return QStringLiteral("another program has the file open");
     }
-    if (!isMissing(errorNumber) && !isRefused(errorNumber))
-        return QString::fromLocal8Bit(std::strerror(errorNumber));
+    if (!isMissing(errorNumber) && !isRefused(errorNumber) && errorNumber != EINVAL)
+        return describeErrno(errorNumber);
 
     ServerSharePath share = where;
     share.elements.clear();
     const int shareError = statErrno(share.smbUrl());
-    if (isConnectionFailure(shareError)) {
-        return QStringLiteral("the server %1 cannot be reached (%2)")
-            .arg(server, QString::fromLocal8Bit(std::strerror(shareError)));
-    }
+    const bool hasLogin = m_library.hasLogin(where.server, where.share);
+    if (isConnectionFailure(shareError))
+        return unreachable(server, shareError);
+    // What the library gives for a server name that nothing on the network answers to.
+    if (shareError == EINVAL)
+        return QStringLiteral("no server named %1 can be found; its address may help").arg(server);
     if (isMissing(shareError))
         return QStringLiteral("the server %1 has no share named %2").arg(server, where.share);
     if (isRefused(shareError)) {
         error.loginNeeded = true;
-        if (m_library.hasLogin(where.server, where.share))
+        if (hasLogin)
             return QStringLiteral("the server %1 refused the login for %2")
                 .arg(server, share.shareLocation());
         return QStringLiteral("the server %1 asks for a user name and password for %2")
             .arg(server, share.shareLocation());
     }
-    if (isRefused(errorNumber))
+    if (isRefused(errorNumber)) {
+        // A guest may enter the share and still not reach this file; a login may.
+        error.loginNeeded = !hasLogin;
         return QStringLiteral("access denied");
+    }
+    if (!isMissing(errorNumber))
+        return describeErrno(errorNumber);
     if (where.elements.size() > 1 && isMissing(statErrno(where.folder().smbUrl())))
         return QStringLiteral("its folder does not exist");
     error.fileMissing = true;

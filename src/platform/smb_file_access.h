@@ -5,6 +5,7 @@
 #include "platform/smb_context.h"
 
 struct ServerSharePath;
+struct stat;
 
 // Files on \\SERVER\Share paths reached through libsmbclient, for systems whose own file API does not
 // open such paths. Nothing needs to be mounted.
@@ -24,6 +25,7 @@ public:
 private:
     FileError failure(const QString& action, const QString& path, int errorNumber);
     QString reasonFor(const ServerSharePath& where, int errorNumber, FileError& error);
+    int statErrno(const QByteArray& url, struct stat& status);
     int statErrno(const QByteArray& url);
 
     SmbContext m_library;

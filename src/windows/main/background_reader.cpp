@@ -2,11 +2,14 @@
 
 #include <QMutex>
 #include <QThread>
+#include <atomic>
 
 namespace {
 
 // A read stuck on a dead share cannot be interrupted; past this wait the program ends without it.
 constexpr int shutdownWait = 2000;
+
+std::atomic<bool> readLeftRunning = false;
 
 } // namespace
 
@@ -38,9 +41,17 @@ BackgroundReader::~BackgroundReader()
         m_receiver->reader = nullptr;
     }
     m_thread->quit();
-    if (m_thread->wait(QDeadlineTimer(shutdownWait)))
+    if (m_thread->wait(QDeadlineTimer(shutdownWait))) {
         delete m_thread;
-    // Otherwise the thread is left to the end of the process: destroying a running QThread aborts.
+        return;
+    }
+    // The thread is left to the end of the process: destroying a running QThread aborts.
+    readLeftRunning = true;
+}
+
+bool BackgroundReader::anyReadLeftRunning()
+{
+    return readLeftRunning;
 }
 
 void BackgroundReader::run(Read read, Done done)

@@ -22,6 +22,10 @@ public:
     // Runs read on the worker thread; done runs later on this object's thread, unless this object is gone.
     void run(Read read, Done done);
 
+    // Whether a reader went while its read was still stuck on a share: that read may still call the
+    // file access it was given, which must then outlive it.
+    static bool anyReadLeftRunning();
+
 private:
     struct Receiver;
 
