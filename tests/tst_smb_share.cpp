@@ -74,6 +74,7 @@ private slots:
     void crashedWriterOfAnotherWorkstation();
     void fileFromSmbclientInWindows1252();
     void failuresAreClearAndPassing();
+    void ticketTheServerCannotUse();
     void loginAskedOutsideTheLibraryAndKeptInMemory();
 
 private:
@@ -365,6 +366,27 @@ void SmbShareTest::failuresAreClearAndPassing()
     const LiveLog::PostResult posted = LiveLog::post(files, guestLocation, "after the restart", timing);
     QVERIFY2(!posted.failed(), qPrintable(posted.error().message));
     QCOMPARE(readFile(guestLog()), QByteArray("after the restart \r\n \r\n\r\n\r\n"));
+}
+
+// No Kerberos server is here: a ticket cache the server cannot use must leave the guest share as it was,
+// and the share that needs a login still ends at the login.
+void SmbShareTest::ticketTheServerCannotUse()
+{
+    const QString ticket = m_server.homeFolder() + "/krb5cc_unusable";
+    writeFile(ticket, "not a ticket the server knows");
+    const QByteArray noTicket = qgetenv("KRB5CCNAME");
+    qputenv("KRB5CCNAME", "FILE:" + ticket.toLocal8Bit());
+    const auto restore = qScopeGuard([&] { qputenv("KRB5CCNAME", noTicket); });
+    writeFile(guestLog(), "open \r\n \r\n\r\n\r\n");
+    writeFile(m_server.loginFolder() + "/CHATSLATE-LIVE.LOG", "closed \r\n \r\n\r\n\r\n");
+
+    SystemFileAccess system;
+    QCOMPARE(LiveLog::read(system.files(), guestLocation).bytes, QByteArray("open \r\n \r\n\r\n\r\n"));
+    const FileReadResult refused = LiveLog::read(system.files(), loginLocation);
+    QVERIFY2(refused.error.loginNeeded, qPrintable(refused.error.message));
+    system.logins().remember(loginLocation, rightLogin);
+    QCOMPARE(LiveLog::read(system.files(), loginLocation).bytes, QByteArray("closed \r\n \r\n\r\n\r\n"));
+    QCOMPARE(LiveLog::read(system.files(), guestLocation).bytes, QByteArray("open \r\n \r\n\r\n\r\n"));
 }
 
 // The dialog opens between reads, never from inside the library; a refused login asks again, a declined

@@ -21,6 +21,8 @@ struct ServerSharePath
     QByteArray smbUrl() const;
     // The same location without its last element: the folder that holds a file.
     ServerSharePath folder() const;
+    // \\SERVER\Share itself.
+    ServerSharePath shareRoot() const { return {server, share, {}}; }
     // \\SERVER\Share, for messages.
     QString shareLocation() const;
 };

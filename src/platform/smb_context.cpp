@@ -1,9 +1,12 @@
 #include "platform/smb_context.h"
 
+#include <QFileInfo>
 #include <QMutexLocker>
 #include <cerrno>
 #include <cstring>
 #include <libsmbclient.h>
+#include <pwd.h>
+#include <unistd.h>
 
 namespace {
 
@@ -87,22 +90,54 @@ SMBCCTX* SmbContext::context()
     return m_context;
 }
 
+// Kerberos keeps the ticket in the cache KRB5CCNAME names, by default a file named after the user.
+bool SmbContext::hasKerberosTicket()
+{
+    const QString cache = qEnvironmentVariable("KRB5CCNAME");
+    if (cache.isEmpty())
+        return QFileInfo::exists(QStringLiteral("/tmp/krb5cc_%1").arg(::getuid()));
+    if (cache.startsWith(QLatin1String("FILE:")))
+        return QFileInfo::exists(cache.mid(5));
+    // Keyring, KCM and other caches cannot be looked into from here; the server will tell.
+    return !cache.startsWith(QLatin1Char('/')) || QFileInfo::exists(cache);
+}
+
 void SmbContext::authenticate(SMBCCTX* context, const char* server, const char* share, char* workgroup,
                               int workgroupSize, char* user, int userSize, char* password, int passwordSize)
 {
     const auto* self = static_cast<const SmbContext*>(smbc_getOptionUserData(context));
+    const QString shareKey = key(QString::fromUtf8(server), QString::fromUtf8(share));
     QMutexLocker locker(&self->m_loginsMutex);
-    const auto found = self->m_logins.constFind(key(QString::fromUtf8(server), QString::fromUtf8(share)));
-    if (found == self->m_logins.cend()) {
-        // Empty user and password: an anonymous login, which a share open to guests accepts.
-        copyInto(user, userSize, {});
-        copyInto(password, passwordSize, {});
+    const auto found = self->m_logins.constFind(shareKey);
+    if (found != self->m_logins.cend()) {
+        if (!found->domain.isEmpty())
+            copyInto(workgroup, workgroupSize, found->domain);
+        copyInto(user, userSize, found->user);
+        copyInto(password, passwordSize, found->password);
         return;
     }
-    if (!found->domain.isEmpty())
-        copyInto(workgroup, workgroupSize, found->domain);
-    copyInto(user, userSize, found->user);
-    copyInto(password, passwordSize, found->password);
+    // A named user without a password lets the library present the user's Kerberos ticket.
+    const QString kerberosUser = self->m_kerberosShares.contains(shareKey) ? localUserName() : QString();
+    // An empty user is an anonymous login, which a share open to guests accepts.
+    copyInto(user, userSize, kerberosUser);
+    copyInto(password, passwordSize, {});
+}
+
+QString SmbContext::localUserName()
+{
+    if (const passwd* entry = ::getpwuid(::getuid()))
+        return QString::fromLocal8Bit(entry->pw_name);
+    return qEnvironmentVariable("USER");
+}
+
+bool SmbContext::offerKerberos(const QString& server, const QString& share)
+{
+    const QString shareKey = key(server, share);
+    QMutexLocker locker(&m_loginsMutex);
+    if (m_logins.contains(shareKey) || m_kerberosShares.contains(shareKey) || !hasKerberosTicket())
+        return false;
+    m_kerberosShares.insert(shareKey);
+    return true;
 }
 
 QString SmbContext::key(const QString& server, const QString& share)

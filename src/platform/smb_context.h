@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QMutex>
 #include <QObject>
+#include <QSet>
 #include <QThread>
 #include <functional>
 #include <memory>
@@ -30,16 +31,21 @@ public:
     // value; so does run, which also fails when the library could not be set up or is torn down.
     int run(const std::function<int(SMBCCTX*)>& call);
 
-    // The authentication callback reads these, on the library's thread. Without one for a share the
-    // library tries the user's Kerberos ticket and then an anonymous (guest) login.
+    // The authentication callback reads these, on the library's thread. A share without a login is
+    // tried anonymously (as a guest) first.
     void remember(const QString& server, const QString& share, const ShareLogin& login);
     bool hasLogin(const QString& server, const QString& share) const;
+    // After a share refused the anonymous login: from now on it is offered the user's Kerberos ticket,
+    // when the user has one and has given no login. False when there is nothing new to try.
+    bool offerKerberos(const QString& server, const QString& share);
 
 private:
     SMBCCTX* context();
     static void authenticate(SMBCCTX* context, const char* server, const char* share, char* workgroup,
                              int workgroupSize, char* user, int userSize, char* password, int passwordSize);
     static QString key(const QString& server, const QString& share);
+    static bool hasKerberosTicket();
+    static QString localUserName();
 
     QThread m_thread;
     // Lives on m_thread; calls are queued to it.
@@ -51,4 +57,5 @@ private:
 
     mutable QMutex m_loginsMutex;
     QHash<QString, ShareLogin> m_logins;
+    QSet<QString> m_kerberosShares;
 };

@@ -129,7 +129,7 @@ FileReadResult SmbFileAccess::readAll(const QString& path)
 {
     const QByteArray url = urlOf(path);
     QByteArray bytes;
-    const int error = m_library.run([&](SMBCCTX* context) {
+    const int error = runFor(path, [&](SMBCCTX* context) {
         SMBCFILE* file = smbc_getFunctionOpen(context)(context, url.constData(), O_RDONLY, 0);
         if (!file)
             return lastError();
@@ -146,7 +146,7 @@ FileError SmbFileAccess::writeAll(const QString& path, const QByteArray& bytes, 
 {
     const QByteArray url = urlOf(path);
     const int flags = O_WRONLY | O_CREAT | (mode == Create::newOnly ? O_EXCL : O_TRUNC);
-    const int error = m_library.run([&](SMBCCTX* context) {
+    const int error = runFor(path, [&](SMBCCTX* context) {
         SMBCFILE* file = smbc_getFunctionOpen(context)(context, url.constData(), flags, 0666);
         if (!file)
             return lastError();
@@ -170,10 +170,8 @@ FileError SmbFileAccess::replace(const QString& source, const QString& target)
     const QByteArray sourceUrl = urlOf(source);
     const QByteArray targetUrl = urlOf(target);
     const QByteArray asideUrl = urlOf(replacedPath(target));
-    const int error = m_library.run([&](SMBCCTX* context) {
-        struct stat status
-        {
-        };
+    const int error = runFor(target, [&](SMBCCTX* context) {
+        struct stat status = {};
         const int statError = statUrl(context, targetUrl, status);
         if (statError && !isMissing(statError))
             return statError;
@@ -208,16 +206,15 @@ FileError SmbFileAccess::replace(const QString& source, const QString& target)
 FileError SmbFileAccess::remove(const QString& path)
 {
     const QByteArray url = urlOf(path);
-    const int error = m_library.run([&](SMBCCTX* context) { return unlinkUrl(context, url); });
+    const int error = runFor(path, [&](SMBCCTX* context) { return unlinkUrl(context, url); });
     return error ? failure(QStringLiteral("remove"), path, error) : FileError{};
 }
 
 FileTimeResult SmbFileAccess::modificationTime(const QString& path)
 {
-    struct stat status
-    {
-    };
-    if (const int error = statErrno(urlOf(path), status))
+    const QByteArray url = urlOf(path);
+    struct stat status = {};
+    if (const int error = runFor(path, [&](SMBCCTX* context) { return statUrl(context, url, status); }))
         return {0, failure(QStringLiteral("read the time of"), path, error)};
     return {qint64(status.st_mtim.tv_sec) * 1000 + status.st_mtim.tv_nsec / 1000000, {}};
 }
@@ -226,7 +223,7 @@ FileListResult SmbFileAccess::listBeside(const QString& path, const QString& pre
 {
     const QByteArray folderUrl = ServerSharePath::parse(path).folder().smbUrl();
     QStringList names;
-    const int error = m_library.run([&](SMBCCTX* context) {
+    const int error = runFor(path, [&](SMBCCTX* context) {
         SMBCFILE* folder = smbc_getFunctionOpendir(context)(context, folderUrl.constData());
         if (!folder)
             return lastError();
@@ -255,17 +252,23 @@ void SmbFileAccess::remember(const QString& shareLocation, const ShareLogin& log
     m_library.remember(where.server, where.share, login);
 }
 
-int SmbFileAccess::statErrno(const QByteArray& url, struct stat& status)
+// A share that refuses the anonymous login may take the user's Kerberos ticket: the call is tried once
+// more with it before the refusal counts. A refused file in a share that lets the user in is no reason.
+int SmbFileAccess::runFor(const QString& path, const std::function<int(SMBCCTX*)>& call)
 {
-    return m_library.run([&](SMBCCTX* context) { return statUrl(context, url, status); });
+    const int error = m_library.run(call);
+    if (!isRefused(error))
+        return error;
+    const ServerSharePath share = ServerSharePath::parse(path).shareRoot();
+    if (!isRefused(statErrno(share.smbUrl())) || !m_library.offerKerberos(share.server, share.share))
+        return error;
+    return m_library.run(call);
 }
 
 int SmbFileAccess::statErrno(const QByteArray& url)
 {
-    struct stat status
-    {
-    };
-    return statErrno(url, status);
+    struct stat status = {};
+    return m_library.run([&](SMBCCTX* context) { return statUrl(context, url, status); });
 }
 
 FileError SmbFileAccess::failure(const QString& action, const QString& path, int errorNumber)
@@ -296,8 +299,7 @@ QString SmbFileAccess::reasonFor(const ServerSharePath& where, int errorNumber, 
     if (!isMissing(errorNumber) && !isRefused(errorNumber) && errorNumber != EINVAL)
         return describeErrno(errorNumber);
 
-    ServerSharePath share = where;
-    share.elements.clear();
+    const ServerSharePath share = where.shareRoot();
     const int shareError = statErrno(share.smbUrl());
     const bool hasLogin = m_library.hasLogin(where.server, where.share);
     if (isConnectionFailure(shareError))

@@ -4,8 +4,9 @@
 #include "platform/share_logins.h"
 #include "platform/smb_context.h"
 
+#include <functional>
+
 struct ServerSharePath;
-struct stat;
 
 // Files on \\SERVER\Share paths reached through libsmbclient, for systems whose own file API does not
 // open such paths. Nothing needs to be mounted.
@@ -25,7 +26,7 @@ public:
 private:
     FileError failure(const QString& action, const QString& path, int errorNumber);
     QString reasonFor(const ServerSharePath& where, int errorNumber, FileError& error);
-    int statErrno(const QByteArray& url, struct stat& status);
+    int runFor(const QString& path, const std::function<int(SMBCCTX*)>& call);
     int statErrno(const QByteArray& url);
 
     SmbContext m_library;
