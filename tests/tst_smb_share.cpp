@@ -311,6 +311,12 @@ void SmbShareTest::failuresAreClearAndPassing()
                  missingShare.error.message.contains("no share named NoSuchShare"),
              qPrintable(missingShare.error.message));
 
+    const FileReadResult noServer = LiveLog::read(files, "\\\\NO-SUCH-SERVER\\Share");
+    QVERIFY(!noServer.error.fileMissing && !noServer.error.loginNeeded);
+    QVERIFY2(noServer.error.message.contains(
+                 "no server named NO-SUCH-SERVER can be found, or it has no share named Share"),
+             qPrintable(noServer.error.message));
+
     writeFile(m_server.loginFolder() + "/CHATSLATE-LIVE.LOG", "secret \r\n \r\n\r\n\r\n");
     const FileReadResult noLogin = LiveLog::read(files, loginLocation);
     QVERIFY(noLogin.error.loginNeeded);

@@ -2,6 +2,7 @@
 
 #include "platform/server_share_path.h"
 
+#include <QRegularExpression>
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -116,6 +117,13 @@ void unlinkSoon(SMBCCTX* context, const QByteArray& url)
         if (unlinkUrl(context, url) != EBUSY)
             return;
     }
+}
+
+// An IPv4 or IPv6 address rather than a name.
+bool isAddress(const QString& server)
+{
+    static const QRegularExpression ipv4(QStringLiteral("^\\d{1,3}(\\.\\d{1,3}){3}$"));
+    return server.contains(QLatin1Char(':')) || ipv4.match(server).hasMatch();
 }
 
 QString unreachable(const QString& server, int errorNumber)
@@ -304,9 +312,11 @@ QString SmbFileAccess::reasonFor(const ServerSharePath& where, int errorNumber, 
     const bool hasLogin = m_library.hasLogin(where.server, where.share);
     if (isConnectionFailure(shareError))
         return unreachable(server, shareError);
-    // What the library gives for a server name that nothing on the network answers to.
-    if (shareError == EINVAL)
-        return QStringLiteral("no server named %1 can be found; its address may help").arg(server);
+    // The library reports a server name that nothing on the network answers to like a missing share.
+    if (shareError == EINVAL || (isMissing(shareError) && !isAddress(server))) {
+        return QStringLiteral("no server named %1 can be found, or it has no share named %2")
+            .arg(server, where.share);
+    }
     if (isMissing(shareError))
         return QStringLiteral("the server %1 has no share named %2").arg(server, where.share);
     if (isRefused(shareError)) {

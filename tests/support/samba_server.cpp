@@ -73,9 +73,11 @@ constexpr const char* serverConfig = R"([global]
     force user = root
 )";
 
-// Keeps clients away from /etc/samba/smb.conf and their caches away from /var.
+// Keeps clients away from /etc/samba/smb.conf and their caches away from /var. A server name is
+// looked up in the lmhosts file only, so that no test ever asks DNS or broadcasts on a network.
 constexpr const char* clientConfigText = R"([global]
     client min protocol = SMB2
+    name resolve order = lmhosts
     cache directory = %1/cache
     lock directory = %1/lock
     state directory = %1/state
