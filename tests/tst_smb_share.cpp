@@ -186,7 +186,7 @@ void SmbShareTest::copiesThroughSmbAndTheFolderSeeEachOther()
 void SmbShareTest::eightWritersThroughSmb()
 {
     constexpr int writers = 8;
-    constexpr int postsEach = 25;
+    constexpr int postsEach = 50;
     writeFile(guestLog(), "\r\n");
 
     std::vector<std::unique_ptr<QProcess>> helpers;

@@ -10,11 +10,18 @@
 
 namespace {
 
+// Cut, if it must be, between characters, never inside one.
 void copyInto(char* buffer, int size, const QString& text)
 {
     if (size <= 0)
         return;
-    const QByteArray bytes = text.toUtf8().left(size - 1);
+    QByteArray bytes = text.toUtf8();
+    if (bytes.size() > size - 1) {
+        qsizetype end = size - 1;
+        while (end > 0 && (static_cast<unsigned char>(bytes.at(end)) & 0xC0) == 0x80)
+            --end;
+        bytes.truncate(end);
+    }
     std::memcpy(buffer, bytes.constData(), bytes.size());
     buffer[bytes.size()] = '\0';
 }
