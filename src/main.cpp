@@ -7,6 +7,7 @@
 #include "windows/main/main_window.h"
 
 #include <QApplication>
+#include <cstdlib>
 
 int main(int argc, char* argv[])
 {
@@ -20,18 +21,19 @@ int main(int argc, char* argv[])
     application.setDesktopFileName(QStringLiteral("example.brambledyne.BDChatSlate"));
 
     QSettingsStore settingsStore(section);
-    auto files = std::make_unique<SystemFileAccess>();
+    SystemFileAccess files;
     MessageBoxReporter messages;
     const std::unique_ptr<WindowOrder> windowOrder = makeSystemWindowOrder();
     int exitCode = 0;
     {
-        MainWindow window({settingsStore, files->files(), messages, *windowOrder, files->logins()});
+        MainWindow window({settingsStore, files.files(), messages, *windowOrder, files.logins()});
         window.show();
         exitCode = application.exec();
     }
-    // A read stuck on a share that does not answer may still use the file access: the process ends
-    // around it, and the file server sees the connection close.
+    // A read stuck on a share that does not answer may still use the file access and its library: the
+    // settings are saved, so the process ends here without tearing down what that read is using, and
+    // the file server sees the connection close.
     if (BackgroundReader::anyReadLeftRunning())
-        static_cast<void>(files.release());
+        std::quick_exit(exitCode);
     return exitCode;
 }

@@ -235,11 +235,15 @@ void SmbShareTest::eightWritersThroughSmb()
         refused += summary.mid(8).toInt();
     }
     stopReading();
+    // The reader may have held the old log open when the last post wanted it gone; the next post
+    // takes it away.
+    SystemFileAccess system;
+    QVERIFY(!LiveLog::post(system.files(), guestLocation, "w0-0").failed());
 
     const auto entries = entriesOf(readFile(guestLog()));
     QVERIFY(entries);
-    QCOMPARE(entries->size(), writers * postsEach);
-    QVERIFY(eachWriterPostedInOrder(*entries, writers, postsEach));
+    QCOMPARE(entries->size(), writers * postsEach + 1);
+    QVERIFY(eachWriterPostedInOrder(entries->mid(1), writers, postsEach));
     QCOMPARE(badReads.load(), 0);
     QCOMPARE(QDir(m_server.guestFolder()).entryList(QDir::Files), QStringList{"CHATSLATE-LIVE.LOG"});
     qInfo("through SMB: %d entries by %d processes, none lost or doubled; %d posts refused and tried again; "

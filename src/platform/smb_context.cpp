@@ -141,10 +141,19 @@ bool SmbContext::offerKerberos(const QString& server, const QString& share)
 {
     const QString shareKey = key(server, share);
     QMutexLocker locker(&m_loginsMutex);
-    if (m_logins.contains(shareKey) || m_kerberosShares.contains(shareKey) || !hasKerberosTicket())
+    if (m_logins.contains(shareKey) || m_kerberosTried.contains(shareKey) || !hasKerberosTicket())
         return false;
+    m_kerberosTried.insert(shareKey);
     m_kerberosShares.insert(shareKey);
     return true;
+}
+
+// Each refused try would fall back to the user's name with an empty password, which a domain counts
+// as a bad password: one refusal ends the offer for this run.
+void SmbContext::withdrawKerberos(const QString& server, const QString& share)
+{
+    QMutexLocker locker(&m_loginsMutex);
+    m_kerberosShares.remove(key(server, share));
 }
 
 QString SmbContext::key(const QString& server, const QString& share)

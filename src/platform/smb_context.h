@@ -38,6 +38,8 @@ public:
     // After a share refused the anonymous login: from now on it is offered the user's Kerberos ticket,
     // when the user has one and has given no login. False when there is nothing new to try.
     bool offerKerberos(const QString& server, const QString& share);
+    // The share refused the ticket too: back to the anonymous login until the user gives one.
+    void withdrawKerberos(const QString& server, const QString& share);
 
 private:
     SMBCCTX* context();
@@ -58,4 +60,5 @@ private:
     mutable QMutex m_loginsMutex;
     QHash<QString, ShareLogin> m_logins;
     QSet<QString> m_kerberosShares;
+    QSet<QString> m_kerberosTried;
 };

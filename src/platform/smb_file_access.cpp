@@ -270,7 +270,10 @@ int SmbFileAccess::runFor(const QString& path, const std::function<int(SMBCCTX*)
     const ServerSharePath share = ServerSharePath::parse(path).shareRoot();
     if (!isRefused(statErrno(share.smbUrl())) || !m_library.offerKerberos(share.server, share.share))
         return error;
-    return m_library.run(call);
+    const int withTicket = m_library.run(call);
+    if (isRefused(withTicket) && isRefused(statErrno(share.smbUrl())))
+        m_library.withdrawKerberos(share.server, share.share);
+    return withTicket;
 }
 
 int SmbFileAccess::statErrno(const QByteArray& url)
@@ -313,7 +316,13 @@ QString SmbFileAccess::reasonFor(const ServerSharePath& where, int errorNumber, 
     if (isConnectionFailure(shareError))
         return unreachable(server, shareError);
     // The library reports a server name that nothing on the network answers to like a missing share.
-    if (shareError == EINVAL || (isMissing(shareError) && !isAddress(server))) {
+    // The library's catch-all: for a file in a share that answers, it is one being deleted while
+    // another client still has it open, which passes like any file in use.
+    if (errorNumber == EINVAL && shareError == 0) {
+        error.busy = true;
+        return QStringLiteral("the file is being deleted or is in use");
+    }
+    if ((shareError == EINVAL || isMissing(shareError)) && !isAddress(server)) {
         return QStringLiteral("no server named %1 can be found, or it has no share named %2")
             .arg(server, where.share);
     }
