@@ -69,15 +69,6 @@ FileError rewrite(FileAccess& files, LiveLog::LogLock& lock, const QString& logP
     return {};
 }
 
-// A writer that stopped between moving the old log aside and putting the new one in place left the old
-// log beside it; under the lock it goes back before anything else happens.
-void restoreReplacedLog(FileAccess& files, const QString& logPath)
-{
-    const QString replaced = FileAccess::replacedPath(logPath);
-    if (files.modificationTime(logPath).error.fileMissing && !files.modificationTime(replaced).error.failed())
-        LiveLog::retryWhileBusy([&] { return files.replace(replaced, logPath); });
-}
-
 FileReadResult readOnce(FileAccess& files, const QString& logPath)
 {
     return LiveLog::retryWhileBusy([&] { return files.readAll(logPath); });
@@ -86,7 +77,8 @@ FileReadResult readOnce(FileAccess& files, const QString& logPath)
 } // namespace
 
 // While a writer replaces the log in two steps, the old log is briefly under its replaced name, and once
-// it is gone from there the new log is in place.
+// it is gone from there the new log is in place. A writer that stopped in between left it there: a post
+// then builds on it and the new log takes its place.
 FileReadResult LiveLog::read(FileAccess& files, const QString& shareLocation)
 {
     const QString logPath = LiveLogFormat::liveLogPath(shareLocation);
@@ -108,7 +100,6 @@ LiveLog::PostResult LiveLog::post(FileAccess& files, const QString& shareLocatio
     result.read.error = lock.acquire();
     if (result.read.error.failed())
         return result;
-    restoreReplacedLog(files, logPath);
     result.read = read(files, shareLocation);
     if (result.read.error.failed())
         return result;
@@ -124,7 +115,6 @@ FileError LiveLog::clear(FileAccess& files, const QString& shareLocation, const 
     const FileError locked = lock.acquire();
     if (locked.failed())
         return locked;
-    restoreReplacedLog(files, logPath);
     return rewrite(files, lock, logPath, LiveLogFormat::clearedLog(), timing);
 }
 

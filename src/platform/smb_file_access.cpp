@@ -179,15 +179,10 @@ FileError SmbFileAccess::replace(const QString& source, const QString& target)
     const QByteArray targetUrl = urlOf(target);
     const QByteArray asideUrl = urlOf(replacedPath(target));
     const int error = runFor(target, [&](SMBCCTX* context) {
-        struct stat status = {};
-        const int statError = statUrl(context, targetUrl, status);
-        if (statError && !isMissing(statError))
-            return statError;
-        const bool hadTarget = !statError;
-        if (hadTarget) {
-            if (const int asideError = renameUrl(context, targetUrl, asideUrl))
-                return asideError;
-        }
+        const int asideError = renameUrl(context, targetUrl, asideUrl);
+        if (asideError && !isMissing(asideError))
+            return asideError;
+        const bool hadTarget = !asideError;
         if (const int renameError = renameUrl(context, sourceUrl, targetUrl)) {
             if (hadTarget)
                 renameUrl(context, asideUrl, targetUrl);
