@@ -60,13 +60,8 @@ void ConcurrentPostsTest::noPostLostOrDoubled()
     constexpr int writers = 8;
     constexpr int postsEach = 50;
 
-    std::vector<std::unique_ptr<QProcess>> helpers;
-    for (int writer = 0; writer < writers; ++writer) {
-        helpers.push_back(startHelper({QStringLiteral("posts"), m_share->path(),
-                                       QStringLiteral("w%1").arg(writer), QString::number(postsEach)}));
-    }
-    for (auto& helper : helpers)
-        QVERIFY(waitForLine(*helper, "ready"));
+    Posters posters(QStringLiteral(POST_HELPER_PATH), m_share->path(), writers, postsEach);
+    QVERIFY(posters.allReady());
 
     std::atomic<bool> writing = true;
     std::atomic<int> reads = 0;
@@ -90,19 +85,10 @@ void ConcurrentPostsTest::noPostLostOrDoubled()
         });
     }
 
-    // QProcess sends only while something waits on it: each "go" goes out before the next.
-    for (auto& helper : helpers) {
-        helper->write("go\n");
-        QVERIFY(helper->waitForBytesWritten(10000));
-    }
-    int refused = 0;
-    for (auto& helper : helpers) {
-        QVERIFY(helper->waitForFinished(50000));
-        QCOMPARE(helper->exitCode(), 0);
-        const QByteArray summary = helper->readAllStandardOutput().trimmed();
-        QVERIFY2(summary.startsWith("refused "), summary.constData());
-        refused += summary.mid(8).toInt();
-    }
+    QVERIFY(posters.go());
+    QByteArray why;
+    const std::optional<int> refused = posters.refusedWhenDone(50000, &why);
+    QVERIFY2(refused, why.constData());
     writing = false;
     for (std::thread& thread : readerThreads)
         thread.join();
@@ -115,7 +101,7 @@ void ConcurrentPostsTest::noPostLostOrDoubled()
     QCOMPARE(QDir(m_share->path()).entryList(QDir::Files), QStringList{QStringLiteral("CHATSLATE-LIVE.LOG")});
     qInfo("%d entries posted by %d processes, none lost or doubled; %d posts refused and tried again; "
           "%d reads, none partial",
-          int(entries->size()), writers, refused, reads.load());
+          int(entries->size()), writers, *refused, reads.load());
 }
 
 void ConcurrentPostsTest::killedWriterLeavesAWholeLog()

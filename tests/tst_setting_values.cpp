@@ -65,7 +65,7 @@ void SettingValuesTest::placementIgnoresUserLocaleWhenWriting()
 void SettingValuesTest::tickText_data()
 {
     QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("state");  // -1: does not convert
+    QTest::addColumn<int>("state"); // -1: does not convert
     QTest::newRow("unticked") << "0" << 0;
     QTest::newRow("ticked") << "1" << 1;
     QTest::newRow("greyed") << "2" << 2;
@@ -103,8 +103,9 @@ void SettingValuesTest::unreadableValuesReadAsDefaults()
     QCOMPARE(placement.top, -120.0f);
     QCOMPARE(placement.width, 10920.0f);
     QCOMPARE(placement.height, 5340.0f);
-    QCOMPARE(store.accesses(), QStringList({QStringLiteral("read MAIN-Left"), QStringLiteral("read MAIN-Top"),
-                                            QStringLiteral("read MAIN-Width"), QStringLiteral("read MAIN-Height")}));
+    QCOMPARE(store.accesses(),
+             QStringList({QStringLiteral("read MAIN-Left"), QStringLiteral("read MAIN-Top"),
+                          QStringLiteral("read MAIN-Width"), QStringLiteral("read MAIN-Height")}));
     QCOMPARE(settings.readTick(SettingsKeys::autoRefresh, 0), short(0));
     QCOMPARE(settings.readTick(SettingsKeys::alwaysOnTop, 1), short(1));
 }
@@ -120,14 +121,17 @@ void SettingValuesTest::qsettingsStoreKeepsTextsAndSections()
         QCOMPARE(store.read(QStringLiteral("MAIN-Left"), QStringLiteral("1000")), QStringLiteral("1000"));
         store.save(QStringLiteral("BD_CHATSLATE_SHARE"), QStringLiteral("\\\\SERVER\\Share  "));
         store.save(QStringLiteral("MAIN-Left"), QStringLiteral("-120"));
-        QCOMPARE(store.read(QStringLiteral("BD_CHATSLATE_SHARE"), QString()), QStringLiteral("\\\\SERVER\\Share  "));
+        QCOMPARE(store.read(QStringLiteral("BD_CHATSLATE_SHARE"), QString()),
+                 QStringLiteral("\\\\SERVER\\Share  "));
         QSettingsStore renamedCopy(QStringLiteral("OTHER-NAME"));
-        QCOMPARE(renamedCopy.read(QStringLiteral("MAIN-Left"), QStringLiteral("1000")), QStringLiteral("1000"));
+        QCOMPARE(renamedCopy.read(QStringLiteral("MAIN-Left"), QStringLiteral("1000")),
+                 QStringLiteral("1000"));
     }
     // Keys sit at the top level of the INI file the README names.
     QSettings file(config.filePath(QStringLiteral("BD_CHATSLATE/BD-CHATSLATE.conf")), QSettings::IniFormat);
     QCOMPARE(file.value(QStringLiteral("MAIN-Left")).toString(), QStringLiteral("-120"));
-    QCOMPARE(file.value(QStringLiteral("BD_CHATSLATE_SHARE")).toString(), QStringLiteral("\\\\SERVER\\Share  "));
+    QCOMPARE(file.value(QStringLiteral("BD_CHATSLATE_SHARE")).toString(),
+             QStringLiteral("\\\\SERVER\\Share  "));
 
     QCOMPARE(QSettingsStore::sectionForProgram("/usr/bin/BD-CHATSLATE"), QStringLiteral("BD-CHATSLATE"));
     QCOMPARE(QSettingsStore::sectionForProgram("./chat.copy.exe"), QStringLiteral("chat.copy"));

@@ -5,6 +5,7 @@
 #include "platform/recording_reporter.h"
 #include "platform/system_file_access.h"
 #include "support/samba_server.h"
+#include "support/second_copy_process.h"
 #include "support/writer_processes.h"
 #include "windows/common/login_dialog.h"
 #include "windows/main/main_window.h"
@@ -19,7 +20,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScopeGuard>
-#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -82,7 +82,7 @@ private:
     QProcess* startSecondCopy(const QString& share, const QStringList& arguments);
 
     SambaServer m_server;
-    QTemporaryDir m_secondCopyConfig;
+    SecondCopyProcess m_secondCopy;
 };
 
 bool SmbShareTest::startServer(QString* whyNot)
@@ -147,20 +147,8 @@ void SmbShareTest::sameBytesAsALocalFolder()
 
 QProcess* SmbShareTest::startSecondCopy(const QString& share, const QStringList& arguments)
 {
-    {
-        QSettings settings(m_secondCopyConfig.filePath("BD_CHATSLATE/BD-CHATSLATE.conf"),
-                           QSettings::IniFormat);
-        settings.setValue("BD_CHATSLATE_SHARE", share);
-        settings.setValue("AUTO_REFRESH_TICKBOX", "1");
-    }
-    auto* process = new QProcess(this);
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("XDG_CONFIG_HOME", m_secondCopyConfig.path());
-    environment.insert("QT_QPA_PLATFORM", "offscreen");
-    process->setProcessEnvironment(environment);
-    process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process->start(QStringLiteral(SECOND_COPY_PATH), arguments);
-    return process;
+    m_secondCopy.storeShare(share);
+    return m_secondCopy.start(this, arguments);
 }
 
 // Two running programs, one on \\127.0.0.2\Share and one on the server's own folder behind it.
@@ -189,14 +177,8 @@ void SmbShareTest::eightWritersThroughSmb()
     constexpr int postsEach = 50;
     writeFile(guestLog(), "\r\n");
 
-    std::vector<std::unique_ptr<QProcess>> helpers;
-    for (int writer = 0; writer < writers; ++writer) {
-        helpers.push_back(
-            start(QStringLiteral(POST_HELPER_PATH),
-                  {"posts", guestLocation, QStringLiteral("w%1").arg(writer), QString::number(postsEach)}));
-    }
-    for (auto& helper : helpers)
-        QVERIFY(waitForLine(*helper, "ready"));
+    Posters posters(QStringLiteral(POST_HELPER_PATH), guestLocation, writers, postsEach);
+    QVERIFY(posters.allReady());
 
     // A reader through SMB meanwhile, refreshing far more often than a room full of copies would: never a
     // missing or partial log.
@@ -222,18 +204,10 @@ void SmbShareTest::eightWritersThroughSmb()
     };
     const auto stopReadingOnFailure = qScopeGuard(stopReading);
 
-    for (auto& helper : helpers) {
-        helper->write("go\n");
-        QVERIFY(helper->waitForBytesWritten(10000));
-    }
-    int refused = 0;
-    for (auto& helper : helpers) {
-        QVERIFY(helper->waitForFinished(120000));
-        QCOMPARE(helper->exitCode(), 0);
-        const QByteArray summary = helper->readAllStandardOutput().trimmed();
-        QVERIFY2(summary.startsWith("refused "), summary.constData());
-        refused += summary.mid(8).toInt();
-    }
+    QVERIFY(posters.go());
+    QByteArray why;
+    const std::optional<int> refused = posters.refusedWhenDone(120000, &why);
+    QVERIFY2(refused, why.constData());
     stopReading();
     // The reader may have held the old log open when the last post wanted it gone; the next post
     // takes it away.
@@ -248,7 +222,7 @@ void SmbShareTest::eightWritersThroughSmb()
     QCOMPARE(QDir(m_server.guestFolder()).entryList(QDir::Files), QStringList{"CHATSLATE-LIVE.LOG"});
     qInfo("through SMB: %d entries by %d processes, none lost or doubled; %d posts refused and tried again; "
           "%d reads, none missing or partial",
-          int(entries->size()), writers, refused, reads.load());
+          int(entries->size()), writers, *refused, reads.load());
 }
 
 // Another workstation stopped in the middle of a post: its lock, its temporary file and the old log it

@@ -1,10 +1,9 @@
 #include "support/main_window_fixture.h"
+#include "support/second_copy_process.h"
 #include "windows/common/tick_box.h"
 
 #include <QPlainTextEdit>
-#include <QProcess>
 #include <QPushButton>
-#include <QSettings>
 #include <QTest>
 
 // Two copies of the program on one share folder, each with its own settings file: what one posts, the
@@ -17,22 +16,10 @@ private slots:
     void postsReachTheOtherCopy();
 
 private:
-    QProcess* startSecondCopy(const QStringList& arguments);
+    QProcess* startSecondCopy(const QStringList& arguments) { return m_secondCopy.start(this, arguments); }
 
-    QTemporaryDir m_secondCopyConfig;
+    SecondCopyProcess m_secondCopy;
 };
-
-QProcess* TwoCopiesTest::startSecondCopy(const QStringList& arguments)
-{
-    auto* process = new QProcess(this);
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("XDG_CONFIG_HOME", m_secondCopyConfig.path());
-    environment.insert("QT_QPA_PLATFORM", "offscreen");
-    process->setProcessEnvironment(environment);
-    process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process->start(QStringLiteral(SECOND_COPY_PATH), arguments);
-    return process;
-}
 
 void TwoCopiesTest::postsReachTheOtherCopy()
 {
@@ -40,12 +27,7 @@ void TwoCopiesTest::postsReachTheOtherCopy()
     fixture.storeShare();
     fixture.settingsStore.values().insert("AUTO_REFRESH_TICKBOX", "1");
     fixture.writeLog("\r\n");
-    {
-        QSettings secondSettings(m_secondCopyConfig.filePath("BD_CHATSLATE/BD-CHATSLATE.conf"),
-                                 QSettings::IniFormat);
-        secondSettings.setValue("BD_CHATSLATE_SHARE", fixture.share());
-        secondSettings.setValue("AUTO_REFRESH_TICKBOX", "1");
-    }
+    m_secondCopy.storeShare(fixture.share());
     fixture.open();
 
     // The other copy posts; this one's own refresh timer brings the entry within one period.

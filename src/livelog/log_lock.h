@@ -23,15 +23,6 @@ struct Timing
 // open at that moment.
 inline constexpr std::array<int, 6> busyPausesMs{0, 10, 50, 100, 250, 500};
 
-inline const FileError& errorOf(const FileError& error)
-{
-    return error;
-}
-template <typename Result> const FileError& errorOf(const Result& result)
-{
-    return result.error;
-}
-
 template <typename Call> auto retryWhileBusy(Call call)
 {
     auto result = call();

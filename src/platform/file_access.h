@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <type_traits>
 
 // What a file operation reports: empty error text on success, otherwise a sentence for the user that
 // names the path.
@@ -20,6 +21,18 @@ struct FileError
 
     bool failed() const { return !message.isEmpty(); }
 };
+
+// The error of any result of a file operation: a FileError itself, a result that holds one, or one
+// that works it out.
+template <typename Result> const FileError& errorOf(const Result& result)
+{
+    if constexpr (std::is_same_v<Result, FileError>)
+        return result;
+    else if constexpr (requires { result.error(); })
+        return result.error();
+    else
+        return result.error;
+}
 
 struct FileReadResult
 {

@@ -6,6 +6,7 @@
 #include <QProcess>
 #include <memory>
 #include <optional>
+#include <vector>
 
 // Helpers for tests that run writers in processes of their own (post_helper) and check what they left.
 namespace WriterProcesses {
@@ -67,5 +68,63 @@ inline bool waitForLine(QProcess& process, const QByteArray& line)
     }
     return process.readLine().trimmed() == line;
 }
+
+// Writers that each post "w<n>-1" .. "w<n>-<postsEach>" to one share (post_helper posts), started
+// together so that their posts really overlap.
+class Posters
+{
+public:
+    Posters(const QString& program, const QString& share, int writers, int postsEach)
+    {
+        for (int writer = 0; writer < writers; ++writer) {
+            m_helpers.push_back(
+                start(program, {QStringLiteral("posts"), share, QStringLiteral("w%1").arg(writer),
+                                QString::number(postsEach)}));
+        }
+    }
+
+    bool allReady()
+    {
+        for (auto& helper : m_helpers) {
+            if (!waitForLine(*helper, "ready"))
+                return false;
+        }
+        return true;
+    }
+
+    // QProcess sends only while something waits on it: each "go" goes out before the next.
+    bool go()
+    {
+        for (auto& helper : m_helpers) {
+            helper->write("go\n");
+            if (!helper->waitForBytesWritten(10000))
+                return false;
+        }
+        return true;
+    }
+
+    // How many posts were refused and tried again in all, once every writer has finished; nothing
+    // when one failed, with why.
+    std::optional<int> refusedWhenDone(int timeoutMs, QByteArray* why)
+    {
+        int refused = 0;
+        for (auto& helper : m_helpers) {
+            if (!helper->waitForFinished(timeoutMs) || helper->exitCode() != 0) {
+                *why = "a writer failed or did not finish";
+                return std::nullopt;
+            }
+            const QByteArray summary = helper->readAllStandardOutput().trimmed();
+            if (!summary.startsWith("refused ")) {
+                *why = summary;
+                return std::nullopt;
+            }
+            refused += summary.mid(8).toInt();
+        }
+        return refused;
+    }
+
+private:
+    std::vector<std::unique_ptr<QProcess>> m_helpers;
+};
 
 } // namespace WriterProcesses

@@ -4,7 +4,6 @@
 #include "platform/share_logins.h"
 
 #include <QDialog>
-#include <type_traits>
 
 class QLabel;
 class QLineEdit;
@@ -37,16 +36,6 @@ public:
     }
 
 private:
-    template <typename Result> static const FileError& errorOf(const Result& result)
-    {
-        if constexpr (std::is_same_v<Result, FileError>)
-            return result;
-        else if constexpr (requires { result.error(); })
-            return result.error();
-        else
-            return result.error;
-    }
-
     QLineEdit* m_user = nullptr;
     QLineEdit* m_domain = nullptr;
     QLineEdit* m_password = nullptr;

@@ -477,20 +477,24 @@ void MainWindow::onCreatorClicked()
     m_creatorLabel->setText(WindowLook::creatorAddress);
 }
 
-// The timer stays off while the dialog is open, so no tick reaches the file server meanwhile.
-bool MainWindow::askForLoginWithRefreshPaused(const FileError& error)
+// The timer stays off while a dialog is open: no tick reaches the share meanwhile, and none queues up.
+void MainWindow::withRefreshPaused(const std::function<void()>& dialog)
 {
     const bool wasEnabled = m_refreshTimer->isEnabled();
     setRefreshTimerEnabled(false);
-    const bool given = LoginDialog::askAndRemember(this, m_services.logins, shareLocation(), error);
+    dialog();
     setRefreshTimerEnabled(wasEnabled);
+}
+
+bool MainWindow::askForLoginWithRefreshPaused(const FileError& error)
+{
+    bool given = false;
+    withRefreshPaused(
+        [&] { given = LoginDialog::askAndRemember(this, m_services.logins, shareLocation(), error); });
     return given;
 }
 
 void MainWindow::reportWithRefreshPaused(const QString& message)
 {
-    const bool wasEnabled = m_refreshTimer->isEnabled();
-    setRefreshTimerEnabled(false);
-    m_services.messages.showError(this, message);
-    setRefreshTimerEnabled(wasEnabled);
+    withRefreshPaused([&] { m_services.messages.showError(this, message); });
 }

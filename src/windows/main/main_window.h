@@ -76,6 +76,7 @@ private:
     void showTickResult(const FileReadResult& result);
 
     // A message box runs an event loop: no refresh tick may run inside it.
+    void withRefreshPaused(const std::function<void()>& dialog);
     void reportWithRefreshPaused(const QString& message);
     bool askForLoginWithRefreshPaused(const FileError& error);
 

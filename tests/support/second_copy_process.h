@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QProcess>
+#include <QSettings>
+#include <QTemporaryDir>
+
+// The second_copy program (SECOND_COPY_PATH) as another workstation: offscreen, on a settings file of
+// its own.
+class SecondCopyProcess
+{
+public:
+    // What the next copy started loads: this share location, with auto refresh ticked.
+    void storeShare(const QString& share) const
+    {
+        QSettings settings(m_config.filePath(QStringLiteral("BD_CHATSLATE/BD-CHATSLATE.conf")),
+                           QSettings::IniFormat);
+        settings.setValue(QStringLiteral("BD_CHATSLATE_SHARE"), share);
+        settings.setValue(QStringLiteral("AUTO_REFRESH_TICKBOX"), QStringLiteral("1"));
+    }
+
+    // The process belongs to parent.
+    QProcess* start(QObject* parent, const QStringList& arguments) const
+    {
+        auto* process = new QProcess(parent);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_config.path());
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        process->setProcessEnvironment(environment);
+        process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process->start(QStringLiteral(SECOND_COPY_PATH), arguments);
+        return process;
+    }
+
+private:
+    QTemporaryDir m_config;
+};
