@@ -384,7 +384,10 @@ void MainWindow::readInBackground(std::function<void(const FileReadResult&)> app
 
 void MainWindow::onRefreshTick()
 {
-    readInBackground([this](const FileReadResult& result) { showTickResult(result); });
+    readInBackground([this](const FileReadResult& result) {
+        showTickResult(result);
+        askedForLogin(result.error, [this] { onRefreshTick(); });
+    });
 }
 
 void MainWindow::showTickResult(const FileReadResult& result)
@@ -393,12 +396,6 @@ void MainWindow::showTickResult(const FileReadResult& result)
         m_liveView->showStatus(StatusText::readFailed(result.error));
     else
         m_liveView->showLog(result.bytes);
-    if (result.error.loginNeeded && !m_loginDeclined) {
-        if (askForLoginWithRefreshPaused(result.error))
-            onRefreshTick();
-        else
-            m_loginDeclined = true;
-    }
 }
 
 void MainWindow::onRefreshClicked()
@@ -406,17 +403,11 @@ void MainWindow::onRefreshClicked()
     m_loginDeclined = false;
     m_liveView->showStatus(StatusText::refreshing);
     readInBackground([this](const FileReadResult& result) {
-        if (result.error.loginNeeded) {
-            if (askForLoginWithRefreshPaused(result.error)) {
-                onRefreshClicked();
-                return;
-            }
-            // The user has just read why; the status line still says it.
-            m_loginDeclined = true;
-            showTickResult(result);
-            return;
-        }
         showTickResult(result);
+        // A declined login needs no message on top: the user has just read why, and the status line
+        // still says it.
+        if (askedForLogin(result.error, [this] { onRefreshClicked(); }))
+            return;
         if (result.error.failed())
             reportWithRefreshPaused(LiveLog::describe(result.error));
     });
@@ -486,12 +477,19 @@ void MainWindow::withRefreshPaused(const std::function<void()>& dialog)
     setRefreshTimerEnabled(wasEnabled);
 }
 
-bool MainWindow::askForLoginWithRefreshPaused(const FileError& error)
+// A read the share refused for want of a login asks for one, unless the user declined since the last
+// Refresh, post or saved location; with a login the read runs again.
+bool MainWindow::askedForLogin(const FileError& error, const std::function<void()>& readAgain)
 {
+    if (!error.loginNeeded || m_loginDeclined)
+        return false;
     bool given = false;
     withRefreshPaused(
         [&] { given = LoginDialog::askAndRemember(this, m_services.logins, shareLocation(), error); });
-    return given;
+    m_loginDeclined = !given;
+    if (given)
+        readAgain();
+    return true;
 }
 
 void MainWindow::reportWithRefreshPaused(const QString& message)

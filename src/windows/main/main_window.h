@@ -78,7 +78,7 @@ private:
     // A message box runs an event loop: no refresh tick may run inside it.
     void withRefreshPaused(const std::function<void()>& dialog);
     void reportWithRefreshPaused(const QString& message);
-    bool askForLoginWithRefreshPaused(const FileError& error);
+    bool askedForLogin(const FileError& error, const std::function<void()>& readAgain);
 
     ProgramServices m_services;
     Settings m_settings;
