@@ -33,11 +33,13 @@ SmbContext::SmbContext()
 {
     m_thread.setObjectName(QStringLiteral("smb"));
     m_receiver->moveToThread(&m_thread);
-    m_thread.start();
 }
 
 SmbContext::~SmbContext()
 {
+    // A program that never reached a file server never started the thread.
+    if (!m_thread.isRunning())
+        return;
     QMetaObject::invokeMethod(
         m_receiver.get(),
         [this] {
@@ -56,6 +58,7 @@ SmbContext::~SmbContext()
 int SmbContext::run(const std::function<int(SMBCCTX*)>& call)
 {
     Q_ASSERT(QThread::currentThread() != &m_thread);
+    std::call_once(m_threadStarted, [this] { m_thread.start(); });
     int result = ECANCELED;
     QMetaObject::invokeMethod(
         m_receiver.get(),

@@ -9,13 +9,14 @@
 #include <QThread>
 #include <functional>
 #include <memory>
+#include <mutex>
 
 struct _SMBCCTX;
 using SMBCCTX = struct _SMBCCTX;
 
 // The program's one libsmbclient context. The library is not thread-safe, so every call into it runs on
-// one thread of its own, whichever thread asks. The context is created on first use and torn down with
-// this object.
+// one thread of its own, whichever thread asks. The thread and the context come with the first call and
+// are torn down with this object.
 class SmbContext
 {
 public:
@@ -50,6 +51,7 @@ private:
     static QString localUserName();
 
     QThread m_thread;
+    std::once_flag m_threadStarted;
     // Lives on m_thread; calls are queued to it.
     std::unique_ptr<QObject> m_receiver;
     // Touched on the library's thread only.
