@@ -7,6 +7,7 @@
 #include "platform/qsettings_store.h"
 #include "platform/recording_reporter.h"
 #include "platform/system_file_access.h"
+#include "windows/main/live_view.h"
 #include "windows/main/main_window.h"
 
 #include <QApplication>
@@ -36,14 +37,17 @@ int main(int argc, char* argv[])
             return 3;
         ownText->setPlainText(text);
         postButton->click();
+        // The post runs in the background; the button comes back when it has ended.
+        while (!postButton->isEnabled())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         window.close();
         for (const QString& error : messages.errors())
             std::fprintf(stderr, "%s\n", qPrintable(error));
         return messages.errors().isEmpty() ? 0 : 1;
     }
     if (command == QLatin1String("wait-for")) {
-        auto* liveView = window.findChild<QPlainTextEdit*>(QStringLiteral("BD_CHATSLATE_LIVE_TEXTBOX"));
-        QObject::connect(liveView, &QPlainTextEdit::textChanged, &application, [&] {
+        auto* liveView = window.findChild<LiveView*>(QStringLiteral("BD_CHATSLATE_LIVE_TEXTBOX"));
+        QObject::connect(liveView, &LiveView::textChanged, &application, [&] {
             if (liveView->toPlainText().contains(text))
                 application.exit(0);
         });

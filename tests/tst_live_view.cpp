@@ -2,12 +2,18 @@
 #include "livelog/live_log_format.h"
 #include "windows/main/live_view.h"
 
+#include <QApplication>
+#include <QClipboard>
+#include <QMenu>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QTest>
+#include <QTimer>
+#include <limits>
 
-// The view lays out only what changed; whatever route it takes, it must show exactly what a full decode
-// of the log would show.
+// The view indexes only what changed; whatever route it takes, it must show exactly what a full decode
+// of the log would show. And it must behave as a read-only text field does under mouse and keys.
 class LiveViewTest : public QObject
 {
     Q_OBJECT
@@ -15,16 +21,41 @@ class LiveViewTest : public QObject
 private slots:
     void matchesFullDecodeAfterAnyChange();
     void statusKeepsTheLogAside();
+    void selectsAndCopiesByMouseAndKeys();
+    void contextMenuSelectsAllAndCopies();
+    void scrollsByWheelAndKeys();
 
 private:
-    static QString fullDecode(const QByteArray& log);
+    static QStringList fullDecode(const QByteArray& log);
+    static QString lineOf(LiveView& view, qsizetype line);
+    static QByteArray logOf(int entries);
+    // The middle of a line on screen, at its left edge or far beyond its end.
+    static QPoint pointAt(const LiveView& view, int lineOnScreen, bool atEnd);
 };
 
-QString LiveViewTest::fullDecode(const QByteArray& log)
+QStringList LiveViewTest::fullDecode(const QByteArray& log)
 {
-    QPlainTextEdit reference;
-    reference.setPlainText(CodePage::decode(log));
-    return reference.toPlainText();
+    return CodePage::decode(log).split(QRegularExpression(QStringLiteral("\r\n|\r|\n")));
+}
+
+QString LiveViewTest::lineOf(LiveView& view, qsizetype line)
+{
+    view.setSelection({line, 0}, {line, std::numeric_limits<qsizetype>::max()});
+    return view.selectedText();
+}
+
+QByteArray LiveViewTest::logOf(int entries)
+{
+    QByteArray log = LiveLogFormat::clearedLog();
+    for (int entry = 0; entry < entries; ++entry)
+        log = LiveLogFormat::composePost("entry " + QByteArray::number(entry), log);
+    return log;
+}
+
+QPoint LiveViewTest::pointAt(const LiveView& view, int lineOnScreen, bool atEnd)
+{
+    const int height = view.fontMetrics().lineSpacing();
+    return {atEnd ? view.viewport()->width() - 2 : 1, 4 + lineOnScreen * height + height / 2};
 }
 
 void LiveViewTest::matchesFullDecodeAfterAnyChange()
@@ -40,6 +71,17 @@ void LiveViewTest::matchesFullDecodeAfterAnyChange()
             text += pieces[random.bounded(int(std::size(pieces)))];
         return text;
     };
+    const auto check = [&](const QByteArray& shown) {
+        const QStringList lines = fullDecode(shown);
+        QCOMPARE(view.shownLog(), std::optional<QByteArray>(shown));
+        QCOMPARE(view.toPlainText(), lines.join(QLatin1Char('\n')));
+        QCOMPARE(view.lineCount(), lines.size());
+        // Lines one by one, through the index: the first, the last and a few in between.
+        for (const qsizetype line :
+             {qsizetype(0), lines.size() - 1, qsizetype(random.bounded(int(lines.size()))),
+              qsizetype(random.bounded(int(lines.size())))})
+            QCOMPARE(lineOf(view, line), lines.at(line));
+    };
 
     for (int round = 0; round < 400; ++round) {
         const quint32 change = random.bounded(10);
@@ -54,8 +96,9 @@ void LiveViewTest::matchesFullDecodeAfterAnyChange()
             view.showStatus(QStringLiteral("Refreshing ChatSlate Live Log..."));
         }
         view.showLog(log);
-        QCOMPARE(view.shownLog(), std::optional<QByteArray>(log));
-        QCOMPARE(view.toPlainText(), fullDecode(log));
+        check(log);
+        if (QTest::currentTestFailed())
+            return;
     }
 
     // Text in front that is no post: a CR before the old log's leading LF is a single line end.
@@ -63,29 +106,125 @@ void LiveViewTest::matchesFullDecodeAfterAnyChange()
     view.showLog(old);
     const QByteArray joined = "Y\r" + old + "\r\n";
     view.showLog(joined);
-    QCOMPARE(view.toPlainText(), fullDecode(joined));
+    check(joined);
 }
 
 void LiveViewTest::statusKeepsTheLogAside()
 {
     LiveView view(nullptr);
     view.resize(300, 100);
-    QByteArray log = LiveLogFormat::clearedLog();
-    for (int post = 0; post < 50; ++post)
-        log = LiveLogFormat::composePost("entry " + QByteArray::number(post), log);
+    view.show();
+    const QByteArray log = logOf(50);
     view.showLog(log);
-    view.showStatus(QStringLiteral("Loading..."));
-    QCOMPARE(view.toPlainText(), QStringLiteral("Loading..."));
+    const QString status = QStringLiteral("Cannot read\n/mnt/chat/CHATSLATE-LIVE.LOG\r\nPermission denied");
+    view.showStatus(status);
+    QCOMPARE(view.lineCount(), 3);
+    QCOMPARE(view.toPlainText(),
+             QStringLiteral("Cannot read\n/mnt/chat/CHATSLATE-LIVE.LOG\nPermission denied"));
     QVERIFY(!view.shownLog().has_value());
 
     view.showLog(log);
-    QCOMPARE(view.toPlainText(), fullDecode(log));
+    QCOMPARE(view.toPlainText(), fullDecode(log).join(QLatin1Char('\n')));
     QCOMPARE(view.verticalScrollBar()->value(), 0);
-    view.showStatus(QStringLiteral("Loading..."));
+    view.showStatus(status);
     const QByteArray grown = LiveLogFormat::composePost("newest", log);
     view.showLog(grown);
-    QCOMPARE(view.toPlainText(), fullDecode(grown));
+    QCOMPARE(view.toPlainText(), fullDecode(grown).join(QLatin1Char('\n')));
     QVERIFY(view.toPlainText().startsWith(QStringLiteral("newest")));
+}
+
+void LiveViewTest::selectsAndCopiesByMouseAndKeys()
+{
+    LiveView view(nullptr);
+    view.resize(400, 200);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    view.showLog("first line \r\nsecond line \r\nthird line \r\n");
+
+    // A drag from the start of the first line to beyond the end of the second selects across the line end.
+    QTest::mousePress(view.viewport(), Qt::LeftButton, {}, pointAt(view, 0, false));
+    QTest::mouseMove(view.viewport(), pointAt(view, 1, true));
+    QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, pointAt(view, 1, true));
+    QCOMPARE(view.selectedText(), QStringLiteral("first line \nsecond line "));
+
+    // Keys go on from there; without Shift they only move.
+    QTest::keyClick(&view, Qt::Key_Down, Qt::ShiftModifier);
+    QTest::keyClick(&view, Qt::Key_End, Qt::ShiftModifier);
+    QCOMPARE(view.selectedText(), QStringLiteral("first line \nsecond line \nthird line "));
+    QTest::keyClick(&view, Qt::Key_Left, Qt::ShiftModifier);
+    QTest::keyClick(&view, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("first line \nsecond line \nthird line"));
+    QTest::keyClick(&view, Qt::Key_Home);
+    QVERIFY(!view.hasSelection());
+
+    // A click with Shift extends; a double click takes the word.
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, Qt::ShiftModifier, pointAt(view, 0, false));
+    QCOMPARE(view.selectedText(), QStringLiteral("first line \nsecond line \n"));
+    QTest::mouseDClick(view.viewport(), Qt::LeftButton, {}, pointAt(view, 1, false));
+    QCOMPARE(view.selectedText(), QStringLiteral("second"));
+
+    QTest::keyClick(&view, Qt::Key_A, Qt::ControlModifier);
+    QCOMPARE(view.selectedText(), view.toPlainText());
+}
+
+void LiveViewTest::contextMenuSelectsAllAndCopies()
+{
+    LiveView view(nullptr);
+    view.resize(400, 200);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    view.showLog(logOf(3));
+    QGuiApplication::clipboard()->clear();
+
+    const auto chooseFromMenu = [&](const char* action, bool expectEnabled) {
+        QTimer::singleShot(0, &view, [&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            QVERIFY(menu);
+            auto* chosen = menu->findChild<QAction*>(QString::fromLatin1(action));
+            QVERIFY(chosen);
+            QCOMPARE(chosen->isEnabled(), expectEnabled);
+            chosen->trigger();
+            menu->close();
+        });
+        QContextMenuEvent event(QContextMenuEvent::Mouse, {10, 10},
+                                view.viewport()->mapToGlobal(QPoint(10, 10)));
+        QApplication::sendEvent(view.viewport(), &event);
+    };
+    chooseFromMenu("edit-copy", false);
+    QVERIFY(QGuiApplication::clipboard()->text().isEmpty());
+    chooseFromMenu("select-all", true);
+    chooseFromMenu("edit-copy", true);
+    QCOMPARE(QGuiApplication::clipboard()->text(), fullDecode(logOf(3)).join(QLatin1Char('\n')));
+}
+
+void LiveViewTest::scrollsByWheelAndKeys()
+{
+    LiveView view(nullptr);
+    view.resize(400, 200);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    view.showLog(logOf(100));
+    QScrollBar* scrollBar = view.verticalScrollBar();
+    QVERIFY(scrollBar->maximum() > 100);
+
+    QWheelEvent wheel(QPointF(50, 50), view.viewport()->mapToGlobal(QPointF(50, 50)), {}, QPoint(0, -120),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(view.viewport(), &wheel);
+    QCOMPARE(scrollBar->value(), QApplication::wheelScrollLines());
+
+    // What shows at the top is what a click there reaches.
+    scrollBar->setValue(10);
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, pointAt(view, 0, false));
+    QTest::keyClick(&view, Qt::Key_End, Qt::ShiftModifier);
+    QCOMPARE(view.selectedText(), fullDecode(logOf(100)).at(10));
+
+    // Keys keep the cursor on screen.
+    QTest::keyClick(&view, Qt::Key_PageDown);
+    QVERIFY(scrollBar->value() > 10);
+    QTest::keyClick(&view, Qt::Key_End, Qt::ControlModifier);
+    QCOMPARE(scrollBar->value(), scrollBar->maximum());
+    QTest::keyClick(&view, Qt::Key_Home, Qt::ControlModifier);
+    QCOMPARE(scrollBar->value(), 0);
 }
 
 QTEST_MAIN(LiveViewTest)

@@ -255,30 +255,35 @@ void MainWindowTest::unchangedLogLeavesViewAlone()
 
     QScrollBar* scrollBar = fixture.liveView()->verticalScrollBar();
     scrollBar->setValue(scrollBar->maximum() / 2);
-    QTextCursor cursor = fixture.liveView()->textCursor();
-    cursor.setPosition(10);
-    cursor.setPosition(40, QTextCursor::KeepAnchor);
-    fixture.liveView()->setTextCursor(cursor);
+    fixture.liveView()->setSelection({0, 2}, {4, 3});
+    const QString selected = QStringLiteral("try 0 \n \nentry 1 \n \nent");
     const int scrolled = scrollBar->value();
     QVERIFY(scrolled > 0);
 
     tick(fixture);
     QCOMPARE(scrollBar->value(), scrolled);
-    QCOMPARE(fixture.liveView()->textCursor().selectedText().size(), 30);
+    QCOMPARE(fixture.liveView()->selectedText(), selected);
 
-    // A changed log replaces the text and goes back to the top, where the newest entry stands.
+    // Posts in front keep the lines the user reads in place, and the selection on its text.
     fixture.writeLog("newest \r\n \r\n" + log + "\r\n");
     tick(fixture);
-    QCOMPARE(scrollBar->value(), 0);
+    QCOMPARE(scrollBar->value(), scrolled + 2);
+    QCOMPARE(fixture.liveView()->selectedText(), selected);
     QVERIFY(fixture.liveText().startsWith(QStringLiteral("newest")));
-    QVERIFY(!fixture.liveView()->textCursor().hasSelection());
+
+    // A log rewritten otherwise goes back to the top, where the newest entry stands, without selection.
+    fixture.writeLog("rewritten " + log);
+    tick(fixture);
+    QCOMPARE(scrollBar->value(), 0);
+    QVERIFY(!fixture.liveView()->hasSelection());
+    QVERIFY(fixture.liveText().startsWith(QStringLiteral("rewritten")));
 
     // After a status text, the same log must come back.
     QTest::mouseClick(fixture.autoRefresh(), Qt::LeftButton);
     QTest::mouseClick(fixture.autoRefresh(), Qt::LeftButton);
     QCOMPARE(fixture.liveText(), StatusText::autoRefreshEnabled);
     tick(fixture);
-    QVERIFY(fixture.liveText().startsWith(QStringLiteral("newest")));
+    QVERIFY(fixture.liveText().startsWith(QStringLiteral("rewritten")));
 }
 
 void MainWindowTest::refreshButton()
@@ -360,7 +365,7 @@ void MainWindowTest::postWritesExactBytes()
     fixture.open();
 
     typeOwnText(fixture, QStringLiteral("hello"));
-    QTest::mouseClick(fixture.postButton(), Qt::LeftButton);
+    fixture.clickPost();
     QCOMPARE(fixture.readLog(), QByteArray("hello \r\n \r\n\r\n\r\n"));
     // The view shows the log as read before the post; the own text is gone; posting is possible again.
     QCOMPARE(fixture.liveView()->shownLog(), std::optional<QByteArray>("\r\n"));
@@ -374,10 +379,10 @@ void MainWindowTest::postWritesExactBytes()
     QTest::mouseClick(fixture.autoRefresh(), Qt::LeftButton);
     QCOMPARE(fixture.liveText(), StatusText::autoRefreshEnabled);
     typeOwnText(fixture, QStringLiteral("hi"));
-    QTest::mouseClick(fixture.postButton(), Qt::LeftButton);
+    fixture.clickPost();
     QCOMPARE(fixture.readLog(), QByteArray("hi \r\n \r\nhello \r\n \r\n\r\n\r\n\r\n"));
 
-    QTest::mouseClick(fixture.postButton(), Qt::LeftButton);
+    fixture.clickPost();
     QCOMPARE(fixture.readLog().left(9), QByteArray(" \r\n \r\nhi "));
 }
 
@@ -392,7 +397,7 @@ void MainWindowTest::postKeepsTextAsTyped()
     typeOwnText(fixture, QStringLiteral("a"));
     QTest::keyClick(fixture.ownText(), Qt::Key_Return);
     QTest::keyClicks(fixture.ownText(), QString(QStringLiteral("b") + QChar(0xA0) + QStringLiteral("c ")));
-    QTest::mouseClick(fixture.postButton(), Qt::LeftButton);
+    fixture.clickPost();
     QCOMPARE(fixture.readLog(), QByteArray("a\r\nb\xa0"
                                            "c  \r\n \r\n\r\n\r\n"));
 }
@@ -418,7 +423,7 @@ void MainWindowTest::failedPostKeepsEverything()
     else
         fixture.files.failWrites(QStringLiteral("Cannot write %1: no space left on device"));
 
-    QTest::mouseClick(fixture.postButton(), Qt::LeftButton);
+    fixture.clickPost();
     QCOMPARE(fixture.messages.errors().size(), 1);
     QVERIFY(fixture.messages.errors().first().contains(fixture.share()));
     QCOMPARE(fixture.readLog(), QByteArray("old \r\n \r\n\r\n\r\n"));
@@ -428,7 +433,7 @@ void MainWindowTest::failedPostKeepsEverything()
 
     fixture.files.failReads({});
     fixture.files.failWrites({});
-    QTest::mouseClick(fixture.postButton(), Qt::LeftButton);
+    fixture.clickPost();
     QCOMPARE(fixture.readLog(), QByteArray("precious \r\n \r\nold \r\n \r\n\r\n\r\n\r\n"));
 }
 
@@ -444,7 +449,7 @@ void MainWindowTest::unencodableTextAsksFirst()
     fixture.ownText()->setPlainText(text);
 
     fixture.messages.setAnswer(false);
-    QTest::mouseClick(fixture.postButton(), Qt::LeftButton);
+    fixture.clickPost();
     QCOMPARE(fixture.messages.questions().size(), 1);
     QVERIFY(fixture.messages.questions().first().contains(QChar(0x263A)));
     QCOMPARE(fixture.readLog(), QByteArray("\r\n"));
@@ -453,7 +458,7 @@ void MainWindowTest::unencodableTextAsksFirst()
     QVERIFY(fixture.refreshTimer()->isRunning());
 
     fixture.messages.setAnswer(true);
-    QTest::mouseClick(fixture.postButton(), Qt::LeftButton);
+    fixture.clickPost();
     QCOMPARE(fixture.readLog(), QByteArray("caf\xe9 ? \r\n \r\n\r\n\r\n"));
 }
 

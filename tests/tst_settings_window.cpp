@@ -1,4 +1,5 @@
 #include "livelog/status_texts.h"
+#include "support/background_jobs.h"
 #include "support/main_window_fixture.h"
 #include "windows/common/interval_timer.h"
 #include "windows/common/tick_box.h"
@@ -39,6 +40,7 @@ void click(QWidget* window, const char* name)
     auto* button = control<QAbstractButton>(window, name);
     QVERIFY2(button && button->isEnabled(), name);
     QTest::mouseClick(button, Qt::LeftButton);
+    waitForBackgroundJobs(window);
 }
 
 void type(QWidget* window, const QString& text)
@@ -598,7 +600,7 @@ void SettingsWindowTest::clicksOnlyFromStartToPost()
     QCOMPARE(fixture.readLog(), QByteArray("\r\n"));
     QTest::mouseClick(fixture.autoRefresh(), Qt::LeftButton);
     QTest::keyClicks(fixture.ownText(), QStringLiteral("hello"));
-    QTest::mouseClick(fixture.postButton(), Qt::LeftButton);
+    fixture.clickPost();
     QCOMPARE(fixture.readLog(), QByteArray("hello \r\n \r\n\r\n\r\n"));
     QVERIFY(fixture.messages.errors().isEmpty());
 }

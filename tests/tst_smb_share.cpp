@@ -4,10 +4,12 @@
 #include "platform/memory_settings_store.h"
 #include "platform/recording_reporter.h"
 #include "platform/system_file_access.h"
+#include "support/background_jobs.h"
 #include "support/samba_server.h"
 #include "support/second_copy_process.h"
 #include "support/writer_processes.h"
 #include "windows/common/login_dialog.h"
+#include "windows/main/live_view.h"
 #include "windows/main/main_window.h"
 
 #include <QApplication>
@@ -408,7 +410,7 @@ void SmbShareTest::loginAskedOutsideTheLibraryAndKeptInMemory()
     auto window = std::make_unique<MainWindow>(
         ProgramServices{store, files, messages, NullWindowOrder::shared(), system.logins()});
     window->show();
-    auto* liveView = window->findChild<QPlainTextEdit*>("BD_CHATSLATE_LIVE_TEXTBOX");
+    auto* liveView = window->findChild<LiveView*>("BD_CHATSLATE_LIVE_TEXTBOX");
 
     // The first tick asks; the user declines, and the next ticks leave the user alone.
     QTRY_COMPARE_WITH_TIMEOUT(reasons.size(), 1, 5000);
@@ -427,6 +429,7 @@ void SmbShareTest::loginAskedOutsideTheLibraryAndKeptInMemory()
 
     window->findChild<QPlainTextEdit*>("BD_CHATSLATE_MY_TEXT_TEXTBOX")->setPlainText("member post");
     window->findChild<QPushButton*>("CHATSLATE_BUTTON")->click();
+    waitForBackgroundJobs(window.get());
     QVERIFY2(messages.errors().isEmpty(), qPrintable(messages.errors().join('\n')));
     QCOMPARE(readFile(m_server.loginFolder() + "/CHATSLATE-LIVE.LOG"),
              QByteArray("member post \r\n \r\nfor members \r\n \r\n\r\n\r\n\r\n"));

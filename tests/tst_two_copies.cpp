@@ -40,7 +40,7 @@ void TwoCopiesTest::postsReachTheOtherCopy()
     QProcess* watcher = startSecondCopy({"wait-for", "from this copy"});
     QVERIFY(watcher->waitForReadyRead(10000));
     fixture.ownText()->setPlainText("from this copy");
-    QTest::mouseClick(fixture.postButton(), Qt::LeftButton);
+    fixture.clickPost();
     QVERIFY(fixture.messages.errors().isEmpty());
     QVERIFY(watcher->waitForFinished(10000));
     QCOMPARE(watcher->exitCode(), 0);

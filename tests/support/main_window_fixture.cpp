@@ -1,6 +1,7 @@
 #include "support/main_window_fixture.h"
 
 #include "livelog/live_log_format.h"
+#include "support/background_jobs.h"
 #include "windows/common/interval_timer.h"
 #include "windows/common/tick_box.h"
 #include "windows/main/live_view.h"
@@ -99,4 +100,10 @@ IntervalTimer* MainWindowFixture::refreshTimer() const
 QString MainWindowFixture::liveText() const
 {
     return liveView()->toPlainText();
+}
+
+void MainWindowFixture::clickPost()
+{
+    QTest::mouseClick(postButton(), Qt::LeftButton);
+    waitForBackgroundJobs(m_window.get());
 }

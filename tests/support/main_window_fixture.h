@@ -51,6 +51,8 @@ public:
     QPushButton* settingsButton() const;
     IntervalTimer* refreshTimer() const;
     QString liveText() const;
+    // Clicks the post button and waits for the post to end.
+    void clickPost();
 
     MemorySettingsStore settingsStore;
     FaultInjectingFileAccess files;

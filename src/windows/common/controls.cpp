@@ -10,8 +10,7 @@
 
 namespace {
 
-template <typename Control>
-Control* placed(Control* control, const Controls::Twips& at)
+template <typename Control> Control* placed(Control* control, const Controls::Twips& at)
 {
     WindowLook::place(control, at.left, at.top, at.width, at.height);
     return control;
@@ -36,7 +35,8 @@ QPushButton* Controls::button(QWidget* parent, const QString& name, const QStrin
     return button;
 }
 
-TickBox* Controls::tickBox(QWidget* parent, const QString& name, const QString& caption, Twips at, short value)
+TickBox* Controls::tickBox(QWidget* parent, const QString& name, const QString& caption, Twips at,
+                           short value)
 {
     auto* box = placed(new TickBox(name, caption, parent), at);
     box->setValue(value);
@@ -54,17 +54,17 @@ QPlainTextEdit* Controls::multiLine(QWidget* parent, const QString& name, const 
 {
     auto* field = new QPlainTextEdit(text, parent);
     field->setObjectName(name);
-    setUpMultiLine(field, at);
+    setUpScrollArea(field, at);
+    field->setLineWrapMode(QPlainTextEdit::NoWrap);
+    field->setTabChangesFocus(true);
     return field;
 }
 
-void Controls::setUpMultiLine(QPlainTextEdit* field, Twips at)
+void Controls::setUpScrollArea(QAbstractScrollArea* area, Twips at)
 {
-    WindowLook::place(field, at.left, at.top, at.width, at.height);
-    field->setLineWrapMode(QPlainTextEdit::NoWrap);
-    field->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    field->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    field->setTabChangesFocus(true);
+    WindowLook::place(area, at.left, at.top, at.width, at.height);
+    area->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
 }
 
 void Controls::keepOutOfFocus(QWidget* control)

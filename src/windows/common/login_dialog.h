@@ -2,6 +2,7 @@
 
 #include "platform/file_access.h"
 #include "platform/share_logins.h"
+#include "windows/common/background_job.h"
 
 #include <QDialog>
 
@@ -23,16 +24,18 @@ public:
     static bool askAndRemember(QWidget* parent, ShareLogins& logins, const QString& shareLocation,
                                const FileError& error);
 
-    // Runs operation until it no longer needs a login or the user gives none. The dialog opens only
-    // between tries, never while the file server's library is at work.
-    template <typename Operation>
-    static auto retryWithLogin(QWidget* parent, ShareLogins& logins, const QString& shareLocation,
-                               Operation operation)
+    // Runs work on job until it no longer needs a login or the user gives none, then done with the last
+    // result. The dialog opens here between tries, never while the file server's library is at work.
+    template <typename Work, typename Done>
+    static void retryWithLogin(BackgroundJob& job, QWidget* parent, ShareLogins& logins,
+                               const QString& shareLocation, Work work, Done done)
     {
-        auto result = operation();
-        while (errorOf(result).loginNeeded && askAndRemember(parent, logins, shareLocation, errorOf(result)))
-            result = operation();
-        return result;
+        job.run(work, [&job, parent, &logins, shareLocation, work, done](const auto& result) {
+            if (errorOf(result).loginNeeded && askAndRemember(parent, logins, shareLocation, errorOf(result)))
+                retryWithLogin(job, parent, logins, shareLocation, work, done);
+            else
+                done(result);
+        });
     }
 
 private:

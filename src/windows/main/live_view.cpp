@@ -1,111 +1,477 @@
 #include "windows/main/live_view.h"
 
-#include "livelog/code_page.h"
-#include "livelog/live_log_format.h"
-
-#include <QPlainTextDocumentLayout>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QCursor>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QPainter>
+#include <QRegularExpression>
 #include <QScrollBar>
-#include <QTextCursor>
-#include <QTextDocument>
+#include <QTextLayout>
+#include <algorithm>
+#include <cmath>
 
 namespace {
 
-QTextDocument* plainDocument(QObject* parent)
-{
-    auto* document = new QTextDocument(parent);
-    // Nobody edits the view: an undo history would only hold a second copy of the log.
-    document->setUndoRedoEnabled(false);
-    document->setDocumentLayout(new QPlainTextDocumentLayout(document));
-    return document;
-}
+// As a text field's document margin, so that the view looks as it always did.
+constexpr int margin = 4;
+constexpr int dragScrollInterval = 50;
 
-qsizetype trailingLineEnds(QByteArrayView bytes)
+struct Motion
 {
-    const QByteArrayView lineEnd(LiveLogFormat::lineEnd);
-    qsizetype count = 0;
-    while (bytes.endsWith(lineEnd)) {
-        bytes.chop(lineEnd.size());
-        ++count;
-    }
-    return count;
-}
+    QKeySequence::StandardKey move;
+    QKeySequence::StandardKey select;
+};
+
+constexpr Motion motions[] = {
+    {QKeySequence::MoveToNextChar, QKeySequence::SelectNextChar},
+    {QKeySequence::MoveToPreviousChar, QKeySequence::SelectPreviousChar},
+    {QKeySequence::MoveToNextLine, QKeySequence::SelectNextLine},
+    {QKeySequence::MoveToPreviousLine, QKeySequence::SelectPreviousLine},
+    {QKeySequence::MoveToNextPage, QKeySequence::SelectNextPage},
+    {QKeySequence::MoveToPreviousPage, QKeySequence::SelectPreviousPage},
+    {QKeySequence::MoveToStartOfLine, QKeySequence::SelectStartOfLine},
+    {QKeySequence::MoveToEndOfLine, QKeySequence::SelectEndOfLine},
+    {QKeySequence::MoveToStartOfDocument, QKeySequence::SelectStartOfDocument},
+    {QKeySequence::MoveToEndOfDocument, QKeySequence::SelectEndOfDocument},
+};
 
 } // namespace
 
 LiveView::LiveView(QWidget* parent)
-    : QPlainTextEdit(parent)
-    , m_logDocument(plainDocument(this))
-    , m_statusDocument(plainDocument(this))
+    : QAbstractScrollArea(parent)
+    , m_status{QString()}
 {
     setObjectName(QStringLiteral("BD_CHATSLATE_LIVE_TEXTBOX"));
-    setDocument(m_statusDocument);
+    setAccessibleName(QStringLiteral("Live log"));
+    viewport()->setCursor(Qt::IBeamCursor);
 }
 
 void LiveView::showLog(const QByteArray& log)
 {
     if (m_shownLog == log)
         return;
-    if (document() != m_logDocument) {
-        m_logDocument->setDefaultFont(font());
-        setDocument(m_logDocument);
+    const bool wasShowingLog = m_shownLog.has_value();
+    std::optional<qsizetype> linesInFront;
+    if (m_log.bytes() != log) {
+        linesInFront = m_log.grow(log);
+        if (!linesInFront)
+            m_log.assign(log);
     }
-    if (m_logBytes != log && !showGrowth(log))
-        replaceLog(log);
-    m_logBytes = log;
-    m_shownLog = log;
-    scrollToFirstLine();
+    m_shownLog = m_log.bytes();
+    if (wasShowingLog && linesInFront)
+        keepPlaceAfterGrowth(*linesInFront);
+    else
+        showFromTop();
+    emit textChanged();
 }
 
 void LiveView::showStatus(const QString& text)
 {
-    if (document() != m_statusDocument) {
-        m_statusDocument->setDefaultFont(font());
-        setDocument(m_statusDocument);
-    }
-    m_statusDocument->setPlainText(text);
+    static const QRegularExpression lineEnd(QStringLiteral("\r\n|\r|\n"));
+    m_status = text.split(lineEnd);
     m_shownLog.reset();
+    showFromTop();
+    emit textChanged();
 }
 
-// Posts only add in front and at the end: k posts since the last read make the new log the k new entries,
-// the old log, then k more line ends. Then only the new front is decoded and laid out.
-bool LiveView::showGrowth(const QByteArray& log)
+QString LiveView::toPlainText() const
 {
-    const qsizetype oldEnds = trailingLineEnds(m_logBytes);
-    const qsizetype newEnds = trailingLineEnds(log);
-    if (m_logBytes.isEmpty() || newEnds < oldEnds)
-        return false;
-    const qsizetype lineEndSize = LiveLogFormat::lineEnd.size();
-    const QByteArrayView oldCore = QByteArrayView(m_logBytes).chopped(oldEnds * lineEndSize);
-    const QByteArrayView newCore = QByteArrayView(log).chopped(newEnds * lineEndSize);
-    if (!newCore.endsWith(oldCore))
-        return false;
-    // Every post's front ends with the separator; anything else may join lines across the seam (a CR at
-    // its end and an LF at the old log's start are one line end, not two).
-    const QByteArrayView front = newCore.first(newCore.size() - oldCore.size());
-    if (!front.endsWith(LiveLogFormat::separator))
-        return false;
-
-    // Two separate edits, not one edit block: a block spanning the first and the last line makes the
-    // layout redo everything in between.
-    QTextCursor cursor(m_logDocument);
-    cursor.movePosition(QTextCursor::Start);
-    cursor.insertText(CodePage::decode(front.toByteArray()));
-    cursor.movePosition(QTextCursor::End);
-    cursor.insertText(CodePage::decode(LiveLogFormat::lineEnd.repeated(newEnds - oldEnds)));
-    return true;
+    return text({}, end());
 }
 
-void LiveView::replaceLog(const QByteArray& log)
+qsizetype LiveView::lineCount() const
 {
-    m_logDocument->setPlainText(CodePage::decode(log));
+    return m_shownLog ? m_log.count() : m_status.size();
 }
 
-// As after replacing the whole text: the first line, where the newest entry stands, and no selection.
-void LiveView::scrollToFirstLine()
+void LiveView::setSelection(Position anchor, Position cursor)
 {
-    QTextCursor cursor(m_logDocument);
-    cursor.movePosition(QTextCursor::Start);
-    setTextCursor(cursor);
+    m_anchor = clamped(anchor);
+    moveCursor(clamped(cursor), true);
+}
+
+QString LiveView::selectedText() const
+{
+    return text(std::min(m_anchor, m_cursor), std::max(m_anchor, m_cursor));
+}
+
+void LiveView::copy() const
+{
+    if (hasSelection())
+        QGuiApplication::clipboard()->setText(selectedText());
+}
+
+void LiveView::selectAll()
+{
+    m_anchor = {};
+    m_cursor = end();
+    viewport()->update();
+    offerSelection();
+}
+
+QString LiveView::lineText(qsizetype line) const
+{
+    return m_shownLog ? m_log.line(line) : m_status.at(line);
+}
+
+qsizetype LiveView::longestLine() const
+{
+    if (m_shownLog)
+        return m_log.longest();
+    const auto longest =
+        std::max_element(m_status.begin(), m_status.end(),
+                         [](const QString& a, const QString& b) { return a.size() < b.size(); });
+    return longest - m_status.begin();
+}
+
+// Decodes only the lines from one position to the other, in one piece.
+QString LiveView::text(Position from, Position to) const
+{
+    const QString lines = m_shownLog
+                              ? m_log.text(from.line, to.line)
+                              : m_status.mid(from.line, to.line - from.line + 1).join(QLatin1Char('\n'));
+    const qsizetype cutAtEnd = lineText(to.line).size() - to.column;
+    return lines.sliced(from.column, lines.size() - from.column - cutAtEnd);
+}
+
+LiveView::Position LiveView::clamped(Position position) const
+{
+    const qsizetype line = std::clamp<qsizetype>(position.line, 0, lineCount() - 1);
+    return {line, std::clamp<qsizetype>(position.column, 0, lineText(line).size())};
+}
+
+LiveView::Position LiveView::end() const
+{
+    const qsizetype last = lineCount() - 1;
+    return {last, lineText(last).size()};
+}
+
+// As after replacing a text field's whole text: the first line, where the newest entry stands, and no
+// selection.
+void LiveView::showFromTop()
+{
+    m_anchor = m_cursor = {};
+    m_widest = textWidth(longestLine());
+    updateScrollBars();
     verticalScrollBar()->setValue(0);
     horizontalScrollBar()->setValue(0);
+    viewport()->update();
+}
+
+// Someone reading older entries keeps them in view; someone at the top sees the new ones.
+void LiveView::keepPlaceAfterGrowth(qsizetype linesInFront)
+{
+    const int top = verticalScrollBar()->value();
+    m_anchor.line += linesInFront;
+    m_cursor.line += linesInFront;
+    widenTo(textWidth(longestLine()));
+    updateScrollBars();
+    if (top > 0)
+        verticalScrollBar()->setValue(int(top + linesInFront));
+    viewport()->update();
+}
+
+void LiveView::layOut(QTextLayout& layout, qsizetype line) const
+{
+    const QString text = lineText(line);
+    layout.setText(text);
+    layout.setFont(font());
+    QTextOption option;
+    option.setWrapMode(QTextOption::NoWrap);
+    layout.setTextOption(option);
+    layout.setCacheEnabled(true);
+    layout.beginLayout();
+    layout.createLine().setNumColumns(int(text.size()));
+    layout.endLayout();
+}
+
+int LiveView::textWidth(qsizetype line) const
+{
+    QTextLayout layout;
+    layOut(layout, line);
+    return int(std::ceil(layout.lineAt(0).naturalTextWidth()));
+}
+
+int LiveView::lineHeight() const
+{
+    return std::max(1, fontMetrics().lineSpacing());
+}
+
+int LiveView::visibleLines() const
+{
+    return std::max(1, (viewport()->height() - margin) / lineHeight());
+}
+
+void LiveView::updateScrollBars()
+{
+    const int visible = visibleLines();
+    verticalScrollBar()->setRange(0, int(std::max<qsizetype>(0, lineCount() - visible)));
+    verticalScrollBar()->setPageStep(visible);
+    verticalScrollBar()->setSingleStep(1);
+    const int width = viewport()->width();
+    horizontalScrollBar()->setRange(0, std::max(0, m_widest + 2 * margin - width));
+    horizontalScrollBar()->setPageStep(width);
+    horizontalScrollBar()->setSingleStep(std::max(1, 2 * fontMetrics().averageCharWidth()));
+}
+
+void LiveView::widenTo(int width)
+{
+    if (width <= m_widest)
+        return;
+    m_widest = width;
+    updateScrollBars();
+}
+
+void LiveView::changeEvent(QEvent* event)
+{
+    QAbstractScrollArea::changeEvent(event);
+    if (event->type() == QEvent::FontChange) {
+        m_widest = textWidth(longestLine());
+        updateScrollBars();
+    }
+}
+
+void LiveView::paintEvent(QPaintEvent*)
+{
+    QPainter painter(viewport());
+    painter.setPen(palette().color(QPalette::Text));
+    const Position selectionStart = std::min(m_anchor, m_cursor);
+    const Position selectionEnd = std::max(m_anchor, m_cursor);
+    QTextCharFormat selected;
+    selected.setBackground(palette().brush(QPalette::Highlight));
+    selected.setForeground(palette().brush(QPalette::HighlightedText));
+    const int height = lineHeight();
+    const int left = margin - horizontalScrollBar()->value();
+    int widest = 0;
+
+    for (qsizetype line = verticalScrollBar()->value(), y = margin;
+         line < lineCount() && y < viewport()->height(); ++line, y += height) {
+        QTextLayout layout;
+        layOut(layout, line);
+        const QTextLine laidOut = layout.lineAt(0);
+        widest = std::max(widest, int(std::ceil(laidOut.naturalTextWidth())));
+        QList<QTextLayout::FormatRange> selections;
+        if (line >= selectionStart.line && line <= selectionEnd.line && selectionStart != selectionEnd) {
+            const qsizetype from = line == selectionStart.line ? selectionStart.column : 0;
+            const qsizetype until = line == selectionEnd.line ? selectionEnd.column : layout.text().size();
+            selections.append({int(from), int(until - from), selected});
+            // The line end is selected too: shown as a space's width after the text, as in a text field.
+            if (line < selectionEnd.line)
+                painter.fillRect(QRectF(left + laidOut.naturalTextWidth(), y,
+                                        fontMetrics().horizontalAdvance(QLatin1Char(' ')), height),
+                                 selected.background());
+        }
+        layout.draw(&painter, QPointF(left, y), selections);
+        if (hasFocus() && line == m_cursor.line)
+            layout.drawCursor(&painter, QPointF(left, y), int(m_cursor.column));
+    }
+    if (widest > m_widest)
+        widenTo(widest);
+}
+
+void LiveView::resizeEvent(QResizeEvent* event)
+{
+    QAbstractScrollArea::resizeEvent(event);
+    updateScrollBars();
+}
+
+// The vertical scroll bar counts lines, not pixels: everything is painted afresh.
+void LiveView::scrollContentsBy(int, int)
+{
+    viewport()->update();
+}
+
+void LiveView::keyPressEvent(QKeyEvent* event)
+{
+    if (event->matches(QKeySequence::Copy)) {
+        copy();
+        return;
+    }
+    if (event->matches(QKeySequence::SelectAll)) {
+        selectAll();
+        return;
+    }
+    for (const Motion& motion : motions) {
+        if (event->matches(motion.move) || event->matches(motion.select)) {
+            moveCursor(moved(motion.move, m_cursor), event->matches(motion.select));
+            return;
+        }
+    }
+    QAbstractScrollArea::keyPressEvent(event);
+}
+
+LiveView::Position LiveView::moved(QKeySequence::StandardKey key, Position from) const
+{
+    const qsizetype length = lineText(from.line).size();
+    const qsizetype page = visibleLines();
+    switch (key) {
+    case QKeySequence::MoveToNextChar:
+        if (from.column < length)
+            return {from.line, from.column + 1};
+        return from.line + 1 < lineCount() ? Position{from.line + 1, 0} : from;
+    case QKeySequence::MoveToPreviousChar:
+        if (from.column > 0)
+            return {from.line, from.column - 1};
+        return from.line > 0 ? Position{from.line - 1, lineText(from.line - 1).size()} : from;
+    case QKeySequence::MoveToNextLine:
+        return clamped({from.line + 1, from.column});
+    case QKeySequence::MoveToPreviousLine:
+        return clamped({from.line - 1, from.column});
+    case QKeySequence::MoveToNextPage:
+        return clamped({from.line + page, from.column});
+    case QKeySequence::MoveToPreviousPage:
+        return clamped({from.line - page, from.column});
+    case QKeySequence::MoveToStartOfLine:
+        return {from.line, 0};
+    case QKeySequence::MoveToEndOfLine:
+        return {from.line, length};
+    case QKeySequence::MoveToStartOfDocument:
+        return {};
+    default:
+        return end();
+    }
+}
+
+LiveView::Position LiveView::positionAt(QPointF point) const
+{
+    const qsizetype line =
+        clamped(
+            {verticalScrollBar()->value() + qsizetype(std::floor((point.y() - margin) / lineHeight())), 0})
+            .line;
+    QTextLayout layout;
+    layOut(layout, line);
+    return {line, layout.lineAt(0).xToCursor(point.x() - margin + horizontalScrollBar()->value())};
+}
+
+void LiveView::moveCursor(Position to, bool keepAnchor)
+{
+    m_cursor = to;
+    if (!keepAnchor)
+        m_anchor = to;
+    ensureVisible(to);
+    viewport()->update();
+}
+
+void LiveView::ensureVisible(Position position)
+{
+    QScrollBar* vertical = verticalScrollBar();
+    if (position.line < vertical->value())
+        vertical->setValue(int(position.line));
+    else if (position.line >= vertical->value() + visibleLines())
+        vertical->setValue(int(position.line - visibleLines() + 1));
+
+    QTextLayout layout;
+    layOut(layout, position.line);
+    const int x = int(std::ceil(layout.lineAt(0).cursorToX(int(position.column))));
+    widenTo(x);
+    QScrollBar* horizontal = horizontalScrollBar();
+    const int width = viewport()->width() - 2 * margin;
+    if (x < horizontal->value())
+        horizontal->setValue(x);
+    else if (x > horizontal->value() + width)
+        horizontal->setValue(x - width);
+}
+
+void LiveView::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton) {
+        QAbstractScrollArea::mousePressEvent(event);
+        return;
+    }
+    moveCursor(positionAt(event->position()), event->modifiers() & Qt::ShiftModifier);
+    m_selecting = true;
+}
+
+void LiveView::mouseMoveEvent(QMouseEvent* event)
+{
+    if (!m_selecting || !(event->buttons() & Qt::LeftButton)) {
+        QAbstractScrollArea::mouseMoveEvent(event);
+        return;
+    }
+    moveCursor(positionAt(event->position()), true);
+    const bool outside = event->position().y() < 0 || event->position().y() >= viewport()->height();
+    if (outside && !m_dragScroll.isActive())
+        m_dragScroll.start(dragScrollInterval, this);
+    else if (!outside)
+        m_dragScroll.stop();
+}
+
+void LiveView::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton || !m_selecting) {
+        QAbstractScrollArea::mouseReleaseEvent(event);
+        return;
+    }
+    m_selecting = false;
+    m_dragScroll.stop();
+    offerSelection();
+}
+
+void LiveView::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton) {
+        QAbstractScrollArea::mouseDoubleClickEvent(event);
+        return;
+    }
+    selectWordAt(positionAt(event->position()));
+    offerSelection();
+}
+
+void LiveView::selectWordAt(Position position)
+{
+    const QString line = lineText(position.line);
+    qsizetype start = position.column;
+    qsizetype end = position.column;
+    while (start > 0 && line.at(start - 1).isLetterOrNumber())
+        --start;
+    while (end < line.size() && line.at(end).isLetterOrNumber())
+        ++end;
+    m_anchor = {position.line, start};
+    moveCursor({position.line, end}, true);
+}
+
+// On X11 what is selected is what a middle click pastes elsewhere.
+void LiveView::offerSelection() const
+{
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (hasSelection() && clipboard->supportsSelection())
+        clipboard->setText(selectedText(), QClipboard::Selection);
+}
+
+void LiveView::contextMenuEvent(QContextMenuEvent* event)
+{
+    QMenu menu(this);
+    QAction* copyAction = menu.addAction(QStringLiteral("&Copy"), this, &LiveView::copy);
+    copyAction->setObjectName(QStringLiteral("edit-copy"));
+    copyAction->setShortcut(QKeySequence::Copy);
+    copyAction->setEnabled(hasSelection());
+    menu.addSeparator();
+    QAction* selectAllAction = menu.addAction(QStringLiteral("Select All"), this, &LiveView::selectAll);
+    selectAllAction->setObjectName(QStringLiteral("select-all"));
+    selectAllAction->setShortcut(QKeySequence::SelectAll);
+    menu.exec(event->globalPos());
+}
+
+void LiveView::focusInEvent(QFocusEvent* event)
+{
+    QAbstractScrollArea::focusInEvent(event);
+    viewport()->update();
+}
+
+void LiveView::focusOutEvent(QFocusEvent* event)
+{
+    QAbstractScrollArea::focusOutEvent(event);
+    viewport()->update();
+}
+
+void LiveView::timerEvent(QTimerEvent* event)
+{
+    if (event->timerId() != m_dragScroll.timerId()) {
+        QAbstractScrollArea::timerEvent(event);
+        return;
+    }
+    moveCursor(positionAt(viewport()->mapFromGlobal(QCursor::pos())), true);
 }

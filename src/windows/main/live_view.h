@@ -1,38 +1,107 @@
 #pragma once
 
+#include "windows/main/log_lines.h"
+
+#include <QAbstractScrollArea>
+#include <QBasicTimer>
 #include <QByteArray>
-#include <QPlainTextEdit>
+#include <QKeySequence>
+#include <QStringList>
 #include <optional>
 
-class QTextDocument;
+class QTextLayout;
 
-// The live log view, which doubles as the main window's status line. It shows text as plain text only.
+// The live log view, which doubles as the main window's status line: read-only plain text without
+// wrapping, selectable by mouse and keyboard, with Copy and Select All.
 //
-// Laying out a large log is by far the most expensive part of a refresh, so the view avoids it: it
-// remembers the bytes of the log it shows, leaves itself alone when a read brings the same bytes
-// (scroll position and selection survive), lays out only the new entries when other copies have posted
-// in front, and keeps the laid-out log aside while a status text shows.
-class LiveView final : public QPlainTextEdit
+// A log of years holds hundreds of thousands of lines, so the view lays out only the lines on screen:
+// it keeps the log's bytes with an index of its lines and decodes a line when it is painted. A read that
+// brings the same bytes leaves the view alone (scroll position and selection survive); one that brings
+// posts in front indexes only those and keeps the lines the user reads in place; the log stays aside
+// while a status text shows.
+class LiveView final : public QAbstractScrollArea
 {
     Q_OBJECT
 
 public:
+    // A place in the text: a line and a character within it.
+    struct Position
+    {
+        qsizetype line = 0;
+        qsizetype column = 0;
+        auto operator<=>(const Position&) const = default;
+    };
+
     explicit LiveView(QWidget* parent);
 
     void showLog(const QByteArray& log);
+    // Replaces what the view shows; the text may span several lines.
     void showStatus(const QString& text);
 
     // The log bytes on display; nothing while a status text shows.
     const std::optional<QByteArray>& shownLog() const { return m_shownLog; }
 
-private:
-    bool showGrowth(const QByteArray& log);
-    void replaceLog(const QByteArray& log);
-    void scrollToFirstLine();
+    // What the view shows, lines joined by LF, as a text field's toPlainText() gives it.
+    QString toPlainText() const;
+    qsizetype lineCount() const;
 
-    QTextDocument* m_logDocument;
-    QTextDocument* m_statusDocument;
-    // The bytes m_logDocument holds, whether it is on display or kept aside.
-    QByteArray m_logBytes;
+    void setSelection(Position anchor, Position cursor);
+    bool hasSelection() const { return m_anchor != m_cursor; }
+    QString selectedText() const;
+    void copy() const;
+    void selectAll();
+
+signals:
+    void textChanged();
+
+protected:
+    void changeEvent(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
+
+private:
+    QString lineText(qsizetype line) const;
+    qsizetype longestLine() const;
+    QString text(Position from, Position to) const;
+    Position clamped(Position position) const;
+    Position end() const;
+
+    void showFromTop();
+    void keepPlaceAfterGrowth(qsizetype linesInFront);
+
+    void layOut(QTextLayout& layout, qsizetype line) const;
+    int textWidth(qsizetype line) const;
+    int lineHeight() const;
+    int visibleLines() const;
+    void updateScrollBars();
+    void widenTo(int width);
+
+    Position positionAt(QPointF point) const;
+    Position moved(QKeySequence::StandardKey key, Position from) const;
+    void moveCursor(Position to, bool keepAnchor);
+    void ensureVisible(Position position);
+    void selectWordAt(Position position);
+    void offerSelection() const;
+
+    // The log on display, or kept aside while a status text shows.
+    LogLines m_log;
+    QStringList m_status;
     std::optional<QByteArray> m_shownLog;
+    Position m_anchor;
+    Position m_cursor;
+    // The widest line measured so far, in pixels; lines off screen are never measured but the longest.
+    int m_widest = 0;
+    bool m_selecting = false;
+    // Scrolls on while the mouse selects above or below the view.
+    QBasicTimer m_dragScroll;
 };

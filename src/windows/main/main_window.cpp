@@ -6,6 +6,7 @@
 #include "livelog/status_texts.h"
 #include "platform/message_reporter.h"
 #include "platform/window_order.h"
+#include "windows/common/background_job.h"
 #include "windows/common/clickable_label.h"
 #include "windows/common/controls.h"
 #include "windows/common/frame_placement.h"
@@ -23,6 +24,7 @@
 #include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 
 namespace {
@@ -46,6 +48,7 @@ MainWindow::MainWindow(ProgramServices services, QWidget* parent)
     setFont(WindowLook::dialogFont());
     m_placement = new FramePlacement(this);
     m_reader = new BackgroundReader(this);
+    m_poster = new BackgroundJob(QStringLiteral("live log post"), this);
     createControls();
     setTabOrder();
     load();
@@ -69,8 +72,7 @@ void MainWindow::createControls()
     connect(m_creatorLabel, &ClickableLabel::clicked, this, &MainWindow::onCreatorClicked);
 
     m_liveView = new LiveView(this);
-    Controls::setUpMultiLine(m_liveView, Twips{240, 600, 10335, 2295});
-    m_liveView->setReadOnly(true);
+    Controls::setUpScrollArea(m_liveView, Twips{240, 600, 10335, 2295});
     m_liveView->setFont(WindowLook::arialBold(12));
     WindowLook::setColours(m_liveView, paleYellow, WindowLook::black);
 
@@ -415,11 +417,16 @@ void MainWindow::onRefreshClicked()
 
 void MainWindow::onPostClicked()
 {
-    if (m_postToTop->value() != TickBox::ticked)
+    if (m_postToTop->value() != TickBox::ticked || m_poster->isRunning())
         return;
     m_postButton->setEnabled(false);
     setRefreshTimerEnabled(false);
+    m_ownText->setReadOnly(true);
+    // Unticking "Auto Refresh" while the post was under way has ended posting already.
     const auto endPosting = [this] {
+        if (m_autoRefresh->value() != TickBox::ticked)
+            return;
+        m_ownText->setReadOnly(false);
         m_postButton->setEnabled(true);
         setRefreshTimerEnabled(true);
     };
@@ -436,21 +443,26 @@ void MainWindow::onPostClicked()
     }
 
     m_loginDeclined = false;
-    const LiveLog::PostResult result =
-        LoginDialog::retryWithLogin(this, m_services.logins, shareLocation(), [&] {
-            return LiveLog::post(m_services.files, shareLocation(), ownText.bytes);
+    const QString share = shareLocation();
+    // The lock and a slow share are waited for off this thread, so the window keeps answering.
+    const auto post = [&files = m_services.files, share, bytes = ownText.bytes] {
+        return LiveLog::post(files, share, bytes);
+    };
+    LoginDialog::retryWithLogin(
+        *m_poster, this, m_services.logins, share, post,
+        [this, share, endPosting](const LiveLog::PostResult& result) {
+            if (!result.read.error.failed() && share == shareLocation())
+                m_liveView->showLog(result.read.bytes);
+            if (result.failed()) {
+                m_services.messages.showError(
+                    this, QStringLiteral("Your text was not posted; it is still in its field.\n\n") +
+                              LiveLog::describe(result.error()));
+                endPosting();
+                return;
+            }
+            m_ownText->setPlainText(m_emptyText->text());
+            endPosting();
         });
-    if (!result.read.error.failed())
-        m_liveView->showLog(result.read.bytes);
-    if (result.failed()) {
-        m_services.messages.showError(
-            this, QStringLiteral("Your text was not posted; it is still in its field.\n\n") +
-                      LiveLog::describe(result.error()));
-        endPosting();
-        return;
-    }
-    m_ownText->setPlainText(m_emptyText->text());
-    endPosting();
 }
 
 // Built afresh at every opening, so nothing of an earlier opening survives but what it stored.

@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 
+class BackgroundJob;
 class BackgroundReader;
 class ClickableLabel;
 class CompactWindow;
@@ -84,6 +85,8 @@ private:
     Settings m_settings;
     FramePlacement* m_placement = nullptr;
     BackgroundReader* m_reader = nullptr;
+    // Posts run on a thread of their own: a refresh read stuck on the share never holds one up.
+    BackgroundJob* m_poster = nullptr;
     quint64 m_readTicket = 0;
     bool m_refreshPausedForRead = false;
     bool m_closeSequenceDone = false;

@@ -4,6 +4,7 @@
 #include "livelog/live_log.h"
 #include "platform/message_reporter.h"
 #include "settings/share_config.h"
+#include "windows/common/background_job.h"
 #include "windows/common/clickable_label.h"
 #include "windows/common/controls.h"
 #include "windows/common/frame_placement.h"
@@ -34,6 +35,7 @@ SettingsWindow::SettingsWindow(ProgramServices services, MainWindow& mainWindow)
     setFont(WindowLook::dialogFont());
     setModal(true);
     m_placement = new FramePlacement(this);
+    m_clearer = new BackgroundJob(QStringLiteral("live log clear"), this);
     createControls();
     setTabOrder();
     load();
@@ -168,10 +170,21 @@ void SettingsWindow::onClearClicked()
                                                      "set. Enter or load the share location first."));
         return;
     }
-    const FileError error = LoginDialog::retryWithLogin(this, m_services.logins, shareLocation, [&] {
-        return LiveLog::clear(m_services.files, shareLocation);
-    });
+    // Off this thread, like a post: the window keeps answering while the share is slow. Clicks meanwhile
+    // find the button disabled.
+    m_clearButton->setEnabled(false);
+    const auto clear = [&files = m_services.files, shareLocation] {
+        return LiveLog::clear(files, shareLocation);
+    };
+    LoginDialog::retryWithLogin(*m_clearer, this, m_services.logins, shareLocation, clear,
+                                [this](const FileError& error) { showClearResult(error); });
+}
+
+void SettingsWindow::showClearResult(const FileError& error)
+{
     if (error.failed()) {
+        // Still unlocked, unless the user locked the window meanwhile.
+        m_clearButton->setEnabled(m_unlock->value() == TickBox::ticked);
         m_services.messages.showError(
             this, QStringLiteral("The live log was not cleared; it is as it was.\n\n") + error.message);
         return;

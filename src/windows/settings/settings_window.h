@@ -1,10 +1,12 @@
 #pragma once
 
+#include "platform/file_access.h"
 #include "settings/settings.h"
 #include "windows/common/program_services.h"
 
 #include <QDialog>
 
+class BackgroundJob;
 class ClickableLabel;
 class FramePlacement;
 class MainWindow;
@@ -38,12 +40,15 @@ private:
     void onLoadClicked();
     void onSaveRegistryClicked();
     void onClearClicked();
+    void showClearResult(const FileError& error);
     void onCreatorClicked();
 
     ProgramServices m_services;
     MainWindow& m_mainWindow;
     Settings m_settings;
     FramePlacement* m_placement = nullptr;
+    // A clear under way when the window closes is waited for: it may hold the live log's lock.
+    BackgroundJob* m_clearer = nullptr;
 
     ClickableLabel* m_creatorLabel = nullptr;
     QLineEdit* m_shareLocation = nullptr;
