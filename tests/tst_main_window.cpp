@@ -1,4 +1,5 @@
 #include "livelog/status_texts.h"
+#include "support/background_jobs.h"
 #include "support/main_window_fixture.h"
 #include "windows/common/interval_timer.h"
 #include "windows/common/tick_box.h"
@@ -12,6 +13,7 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QSemaphore>
+#include <QTemporaryDir>
 #include <QTest>
 
 class MainWindowTest : public QObject
@@ -29,6 +31,7 @@ private slots:
     void unchangedLogLeavesViewAlone();
     void refreshButton();
     void deadShareDoesNotFreezeTheWindow();
+    void postWaitsOffTheWindowsThread();
     void postWritesExactBytes();
     void postKeepsTextAsTyped();
     void failedPostKeepsEverything_data();
@@ -354,6 +357,63 @@ void MainWindowTest::deadShareDoesNotFreezeTheWindow()
         QVERIFY(!timer->isRunning());
         window.close();
     }
+}
+
+namespace {
+
+// A share whose lock file takes until the test lets it: the post waits inside the file call.
+class HangingLockFileAccess final : public FaultInjectingFileAccess
+{
+public:
+    FileError writeAll(const QString& path, const QByteArray& bytes, Create mode) override
+    {
+        if (mode == Create::newOnly) {
+            entered.release();
+            answer.acquire();
+        }
+        return FaultInjectingFileAccess::writeAll(path, bytes, mode);
+    }
+
+    QSemaphore entered, answer;
+};
+
+} // namespace
+
+void MainWindowTest::postWaitsOffTheWindowsThread()
+{
+    QTemporaryDir share;
+    MemorySettingsStore store;
+    store.values().insert("BD_CHATSLATE_SHARE", share.path());
+    store.values().insert("AUTO_REFRESH_TICKBOX", "1");
+    HangingLockFileAccess files;
+    QVERIFY(!files.writeAll(share.filePath("CHATSLATE-LIVE.LOG"), "\r\n", FileAccess::Create::replacingContent)
+                 .failed());
+    RecordingReporter messages;
+    MainWindow window({store, files, messages});
+    window.show();
+    auto* post = window.findChild<QPushButton*>("CHATSLATE_BUTTON");
+    auto* autoRefresh = window.findChild<TickBox*>("AUTO_REFRESH_TICKBOX");
+    auto* ownText = window.findChild<QPlainTextEdit*>("BD_CHATSLATE_MY_TEXT_TEXTBOX");
+    ownText->setPlainText("first");
+    QTest::mouseClick(post, Qt::LeftButton);
+    QVERIFY(files.entered.tryAcquire(1, 5000));
+
+    // The window answers meanwhile; its post button stays disabled, and a click on it after the user
+    // switched auto refresh off and on again starts nothing.
+    QVERIFY(!post->isEnabled());
+    QTest::mouseClick(autoRefresh, Qt::LeftButton);
+    QTest::mouseClick(autoRefresh, Qt::LeftButton);
+    QCOMPARE(autoRefresh->value(), short(1));
+    QTest::mouseClick(post, Qt::LeftButton);
+    QVERIFY(!files.entered.tryAcquire(1, 100));
+
+    files.answer.release();
+    waitForBackgroundJobs(&window);
+    QCOMPARE(files.readAll(share.filePath("CHATSLATE-LIVE.LOG")).bytes, QByteArray("first \r\n \r\n\r\n\r\n"));
+    QVERIFY(ownText->toPlainText().isEmpty());
+    QVERIFY(post->isEnabled());
+    QVERIFY(messages.errors().isEmpty());
+    window.close();
 }
 
 void MainWindowTest::postWritesExactBytes()

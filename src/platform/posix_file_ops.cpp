@@ -81,6 +81,10 @@ Status readAll(const std::filesystem::path& path, std::string& bytes)
         ::close(descriptor);
         return fromErrno(EISDIR);
     }
+    // Only a hint (the size a network file system reports may be stale, so the read goes on to the end),
+    // but it spares a large log the copies and the twice-as-large buffer of a growing string.
+    if (info.st_size > 0)
+        bytes.reserve(std::size_t(info.st_size) + 1);
     char chunk[64 * 1024];
     for (;;) {
         const ssize_t count = ::read(descriptor, chunk, sizeof chunk);

@@ -3,6 +3,8 @@
 #include "livelog/code_page.h"
 #include "livelog/live_log_format.h"
 
+#include <algorithm>
+
 namespace {
 
 qsizetype trailingLineEnds(QByteArrayView bytes)
@@ -16,66 +18,70 @@ qsizetype trailingLineEnds(QByteArrayView bytes)
     return count;
 }
 
-// Adds where a line starts after each line end in bytes[from, to), offset by base.
-void addLineStarts(QByteArrayView bytes, qsizetype from, qsizetype to, qsizetype base,
-                   std::vector<qsizetype>& starts)
+// Where each line of bytes starts after the first, at 0.
+std::vector<qsizetype> lineStarts(QByteArrayView bytes)
 {
+    std::vector<qsizetype> starts;
     const char* data = bytes.data();
-    for (qsizetype i = from; i < to; ++i) {
+    // Counted first: a vector growing by doubling would need up to three times the memory for a while.
+    starts.reserve(std::count(data, data + bytes.size(), '\n') + std::count(data, data + bytes.size(), '\r'));
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
         if (data[i] == '\n') {
-            starts.push_back(base + i + 1);
+            starts.push_back(i + 1);
         } else if (data[i] == '\r') {
             if (i + 1 < bytes.size() && data[i + 1] == '\n')
                 ++i;
-            starts.push_back(base + i + 1);
+            starts.push_back(i + 1);
         }
     }
+    return starts;
 }
 
 } // namespace
 
 LogLines::LogLines()
-    : m_starts{0}
+    : m_reversedStarts{0}
 {}
 
 void LogLines::assign(const QByteArray& bytes)
 {
     m_bytes = bytes;
-    m_starts.assign(1, 0);
-    addLineStarts(m_bytes, 0, m_bytes.size(), 0, m_starts);
-    m_longest = longestOf(0, count() - 1);
+    m_trailingLineEnds = trailingLineEnds(m_bytes);
+    m_shift = 0;
+    m_reversedStarts = lineStarts(QByteArrayView(m_bytes).first(coreSize()));
+    std::reverse(m_reversedStarts.begin(), m_reversedStarts.end());
+    m_reversedStarts.push_back(0);
+    m_longest = longestOf(0, coreLines() - 1);
 }
 
 std::optional<qsizetype> LogLines::grow(const QByteArray& bytes)
 {
-    const qsizetype oldEnds = trailingLineEnds(m_bytes);
     const qsizetype newEnds = trailingLineEnds(bytes);
-    if (m_bytes.isEmpty() || newEnds < oldEnds)
+    if (m_bytes.isEmpty() || newEnds < m_trailingLineEnds)
         return std::nullopt;
-    const qsizetype lineEndSize = LiveLogFormat::lineEnd.size();
-    const QByteArrayView oldCore = QByteArrayView(m_bytes).chopped(oldEnds * lineEndSize);
-    const QByteArrayView newCore = QByteArrayView(bytes).chopped(newEnds * lineEndSize);
+    const QByteArrayView oldCore = QByteArrayView(m_bytes).first(coreSize());
+    const QByteArrayView newCore = QByteArrayView(bytes).chopped(newEnds * LiveLogFormat::lineEnd.size());
     if (!newCore.endsWith(oldCore))
         return std::nullopt;
     // Every post's front ends with the separator; anything else may join lines across the seam (a CR at
     // its end and an LF at the old log's start are one line end, not two).
-    const qsizetype frontSize = newCore.size() - oldCore.size();
-    if (!newCore.first(frontSize).endsWith(LiveLogFormat::separator))
+    const QByteArrayView front = newCore.first(newCore.size() - oldCore.size());
+    if (!front.endsWith(LiveLogFormat::separator))
         return std::nullopt;
 
-    std::vector<qsizetype> starts{0};
-    addLineStarts(bytes, 0, frontSize, 0, starts);
-    const qsizetype frontLines = qsizetype(starts.size()) - 1;
-    starts.reserve(starts.size() + m_starts.size() + newEnds - oldEnds);
-    for (auto start = m_starts.begin() + 1; start != m_starts.end(); ++start)
-        starts.push_back(*start + frontSize);
-    // The added line ends follow the old bytes; they start with a CR, so none joins the old last line end.
-    addLineStarts(bytes, frontSize + m_bytes.size(), bytes.size(), 0, starts);
-
-    const qsizetype oldLongest = m_longest + frontLines;
+    // The front's last line start is where the old first line now starts, which is indexed already.
+    std::vector<qsizetype> frontStarts = lineStarts(front);
+    frontStarts.pop_back();
     m_bytes = bytes;
-    m_starts = std::move(starts);
-    // The added line ends only end empty lines or the old last line: only the front can hold a longer one.
+    m_trailingLineEnds = newEnds;
+    m_shift += front.size();
+    for (auto frontStart = frontStarts.rbegin(); frontStart != frontStarts.rend(); ++frontStart)
+        m_reversedStarts.push_back(*frontStart - m_shift);
+    m_reversedStarts.push_back(-m_shift);
+
+    // Added line ends only end empty lines or the old last line: only the front can hold a longer one.
+    const qsizetype frontLines = qsizetype(frontStarts.size()) + 1;
+    const qsizetype oldLongest = m_longest + frontLines;
     m_longest = longestOf(0, frontLines - 1);
     if (length(oldLongest) >= length(m_longest))
         m_longest = oldLongest;
@@ -84,31 +90,39 @@ std::optional<qsizetype> LogLines::grow(const QByteArray& bytes)
 
 QString LogLines::line(qsizetype index) const
 {
-    return CodePage::decode(m_bytes.sliced(m_starts[index], length(index)));
+    return CodePage::decode(m_bytes.sliced(start(index), length(index)));
 }
 
 QString LogLines::text(qsizetype first, qsizetype last) const
 {
-    const qsizetype start = m_starts[first];
-    QString text = CodePage::decode(m_bytes.sliced(start, lineEnd(last) - start));
+    QString text = CodePage::decode(m_bytes.sliced(start(first), end(last) - start(first)));
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     return text;
 }
 
-qsizetype LogLines::lineEnd(qsizetype index) const
+qsizetype LogLines::coreSize() const
 {
-    if (index + 1 == count())
-        return m_bytes.size();
-    const qsizetype next = m_starts[index + 1];
-    const bool crLf =
-        next - 2 >= m_starts[index] && m_bytes.at(next - 1) == '\n' && m_bytes.at(next - 2) == '\r';
-    return next - (crLf ? 2 : 1);
+    return m_bytes.size() - m_trailingLineEnds * LiveLogFormat::lineEnd.size();
 }
 
-qsizetype LogLines::length(qsizetype index) const
+// A trailing line end ends the line before it and starts an empty one.
+qsizetype LogLines::start(qsizetype index) const
 {
-    return lineEnd(index) - m_starts[index];
+    if (index < coreLines())
+        return m_reversedStarts[m_reversedStarts.size() - 1 - index] + m_shift;
+    return coreSize() + (index - coreLines() + 1) * LiveLogFormat::lineEnd.size();
+}
+
+qsizetype LogLines::end(qsizetype index) const
+{
+    if (index >= coreLines())
+        return start(index);
+    if (index == coreLines() - 1)
+        return coreSize();
+    const qsizetype next = start(index + 1);
+    const bool crLf = m_bytes.at(next - 1) == '\n' && next >= 2 && m_bytes.at(next - 2) == '\r';
+    return next - (crLf ? 2 : 1);
 }
 
 qsizetype LogLines::longestOf(qsizetype first, qsizetype last) const

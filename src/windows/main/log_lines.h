@@ -8,19 +8,22 @@
 // The lines of the live log's bytes, found once per read, so that a view can decode and lay out only the
 // lines it shows. Lines end at CR LF, a lone CR or a lone LF, as in a text field; text after the last
 // line end is one more line, empty when the bytes end with a line end.
+//
+// Every post adds its entry in front and one line end at the very end, so the index grows only at its
+// front, and the empty lines at the end are only counted.
 class LogLines
 {
 public:
     LogLines();
 
     void assign(const QByteArray& bytes);
-    // Posts only add in front and at the end: k posts since the last read make the new log the k new
-    // entries, the old log, then k more line ends. For such bytes only the new parts are indexed and the
-    // number of lines that came in front is returned; for any other bytes nothing changes.
+    // k posts since the last read make the new log the k new entries, the old log, then k more line ends.
+    // For such bytes only the new parts are indexed and the number of lines that came in front is
+    // returned; for any other bytes nothing changes.
     std::optional<qsizetype> grow(const QByteArray& bytes);
 
     const QByteArray& bytes() const { return m_bytes; }
-    qsizetype count() const { return qsizetype(m_starts.size()); }
+    qsizetype count() const { return coreLines() + m_trailingLineEnds; }
     QString line(qsizetype index) const;
     // Lines first to last, decoded and joined by LF.
     QString text(qsizetype first, qsizetype last) const;
@@ -28,12 +31,18 @@ public:
     qsizetype longest() const { return m_longest; }
 
 private:
-    qsizetype lineEnd(qsizetype index) const;
-    qsizetype length(qsizetype index) const;
+    qsizetype coreLines() const { return qsizetype(m_reversedStarts.size()); }
+    qsizetype coreSize() const;
+    qsizetype start(qsizetype index) const;
+    qsizetype end(qsizetype index) const;
+    qsizetype length(qsizetype index) const { return end(index) - start(index); }
     qsizetype longestOf(qsizetype first, qsizetype last) const;
 
     QByteArray m_bytes;
-    // Where each line starts; the first always at 0.
-    std::vector<qsizetype> m_starts;
+    // Where the lines before the trailing line ends start, last line first so that posts only append;
+    // each less m_shift, which grows by the size of every front added since.
+    std::vector<qsizetype> m_reversedStarts;
+    qsizetype m_shift = 0;
+    qsizetype m_trailingLineEnds = 0;
     qsizetype m_longest = 0;
 };
