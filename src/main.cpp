@@ -1,4 +1,5 @@
 #include "command_line.h"
+#include "platform/large_buffers.h"
 #include "platform/message_box_reporter.h"
 #include "platform/qsettings_store.h"
 #include "platform/system_file_access.h"
@@ -13,6 +14,7 @@ int main(int argc, char* argv[])
 {
     if (const std::optional<int> exitCode = CommandLine::handle(argc, argv))
         return *exitCode;
+    LargeBuffers::returnToSystemWhenFreed();
     const QString section = QSettingsStore::sectionForProgram(argv[0]);
     QApplication application(argc, argv);
     application.setApplicationName(section);

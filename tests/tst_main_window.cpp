@@ -386,8 +386,9 @@ void MainWindowTest::postWaitsOffTheWindowsThread()
     store.values().insert("BD_CHATSLATE_SHARE", share.path());
     store.values().insert("AUTO_REFRESH_TICKBOX", "1");
     HangingLockFileAccess files;
-    QVERIFY(!files.writeAll(share.filePath("CHATSLATE-LIVE.LOG"), "\r\n", FileAccess::Create::replacingContent)
-                 .failed());
+    QVERIFY(
+        !files.writeAll(share.filePath("CHATSLATE-LIVE.LOG"), "\r\n", FileAccess::Create::replacingContent)
+             .failed());
     RecordingReporter messages;
     MainWindow window({store, files, messages});
     window.show();
@@ -409,7 +410,8 @@ void MainWindowTest::postWaitsOffTheWindowsThread()
 
     files.answer.release();
     waitForBackgroundJobs(&window);
-    QCOMPARE(files.readAll(share.filePath("CHATSLATE-LIVE.LOG")).bytes, QByteArray("first \r\n \r\n\r\n\r\n"));
+    QCOMPARE(files.readAll(share.filePath("CHATSLATE-LIVE.LOG")).bytes,
+             QByteArray("first \r\n \r\n\r\n\r\n"));
     QVERIFY(ownText->toPlainText().isEmpty());
     QVERIFY(post->isEnabled());
     QVERIFY(messages.errors().isEmpty());
