@@ -131,6 +131,14 @@ void LiveViewTest::statusKeepsTheLogAside()
     view.showLog(grown);
     QCOMPARE(view.toPlainText(), fullDecode(grown).join(QLatin1Char('\n')));
     QVERIFY(view.toPlainText().startsWith(QStringLiteral("newest")));
+
+    // A status wraps at the view's width, so that none of it is out of sight sideways; the log does not.
+    const QString longStatus = QStringLiteral("Cannot read /") + QString(200, QLatin1Char('x'));
+    view.showStatus(longStatus);
+    QCOMPARE(view.horizontalScrollBar()->maximum(), 0);
+    QCOMPARE(view.toPlainText(), longStatus);
+    view.showLog("/" + QByteArray(200, 'y') + "\r\n");
+    QVERIFY(view.horizontalScrollBar()->maximum() > 0);
 }
 
 void LiveViewTest::selectsAndCopiesByMouseAndKeys()

@@ -154,7 +154,7 @@ LiveView::Position LiveView::end() const
 void LiveView::showFromTop()
 {
     m_anchor = m_cursor = {};
-    m_widest = textWidth(longestLine());
+    m_widest = wraps() ? 0 : textWidth(longestLine());
     updateScrollBars();
     verticalScrollBar()->setValue(0);
     horizontalScrollBar()->setValue(0);
@@ -174,18 +174,39 @@ void LiveView::keepPlaceAfterGrowth(qsizetype linesInFront)
     viewport()->update();
 }
 
-void LiveView::layOut(QTextLayout& layout, qsizetype line) const
+// The log keeps its lines as posted; a status is read at a glance, never scrolled sideways, so it wraps.
+bool LiveView::wraps() const
+{
+    return !m_shownLog.has_value();
+}
+
+int LiveView::layOut(QTextLayout& layout, qsizetype line) const
 {
     const QString text = lineText(line);
     layout.setText(text);
     layout.setFont(font());
     QTextOption option;
-    option.setWrapMode(QTextOption::NoWrap);
+    option.setWrapMode(wraps() ? QTextOption::WrapAtWordBoundaryOrAnywhere : QTextOption::NoWrap);
     layout.setTextOption(option);
     layout.setCacheEnabled(true);
     layout.beginLayout();
-    layout.createLine().setNumColumns(int(text.size()));
+    if (wraps()) {
+        const int width = std::max(1, viewport()->width() - 2 * margin);
+        for (QTextLine row = layout.createLine(); row.isValid(); row = layout.createLine()) {
+            row.setLineWidth(width);
+            row.setPosition(QPointF(0, (layout.lineCount() - 1) * lineHeight()));
+        }
+    } else {
+        layout.createLine().setNumColumns(int(text.size()));
+    }
     layout.endLayout();
+    return std::max(1, layout.lineCount());
+}
+
+int LiveView::rowsOf(qsizetype line) const
+{
+    QTextLayout layout;
+    return layOut(layout, line);
 }
 
 int LiveView::textWidth(qsizetype line) const
@@ -208,7 +229,14 @@ int LiveView::visibleLines() const
 void LiveView::updateScrollBars()
 {
     const int visible = visibleLines();
-    verticalScrollBar()->setRange(0, int(std::max<qsizetype>(0, lineCount() - visible)));
+    int maximum = int(std::max<qsizetype>(0, lineCount() - visible));
+    if (wraps()) {
+        int rows = 0;
+        for (qsizetype line = 0; line < lineCount(); ++line)
+            rows += rowsOf(line);
+        maximum = rows <= visible ? 0 : int(lineCount() - 1);
+    }
+    verticalScrollBar()->setRange(0, maximum);
     verticalScrollBar()->setPageStep(visible);
     verticalScrollBar()->setSingleStep(1);
     const int width = viewport()->width();
@@ -229,7 +257,7 @@ void LiveView::changeEvent(QEvent* event)
 {
     QAbstractScrollArea::changeEvent(event);
     if (event->type() == QEvent::FontChange) {
-        m_widest = textWidth(longestLine());
+        m_widest = wraps() ? 0 : textWidth(longestLine());
         updateScrollBars();
     }
 }
@@ -248,11 +276,12 @@ void LiveView::paintEvent(QPaintEvent*)
     int widest = 0;
 
     for (qsizetype line = verticalScrollBar()->value(), y = margin;
-         line < lineCount() && y < viewport()->height(); ++line, y += height) {
+         line < lineCount() && y < viewport()->height(); ++line) {
         QTextLayout layout;
-        layOut(layout, line);
-        const QTextLine laidOut = layout.lineAt(0);
-        widest = std::max(widest, int(std::ceil(laidOut.naturalTextWidth())));
+        const int rows = layOut(layout, line);
+        const QTextLine lastRow = layout.lineAt(rows - 1);
+        if (!wraps())
+            widest = std::max(widest, int(std::ceil(lastRow.naturalTextWidth())));
         QList<QTextLayout::FormatRange> selections;
         if (line >= selectionStart.line && line <= selectionEnd.line && selectionStart != selectionEnd) {
             const qsizetype from = line == selectionStart.line ? selectionStart.column : 0;
@@ -260,13 +289,14 @@ void LiveView::paintEvent(QPaintEvent*)
             selections.append({int(from), int(until - from), selected});
             // The line end is selected too: shown as a space's width after the text, as in a text field.
             if (line < selectionEnd.line)
-                painter.fillRect(QRectF(left + laidOut.naturalTextWidth(), y,
+                painter.fillRect(QRectF(left + lastRow.naturalTextWidth(), y + lastRow.y(),
                                         fontMetrics().horizontalAdvance(QLatin1Char(' ')), height),
                                  selected.background());
         }
         layout.draw(&painter, QPointF(left, y), selections);
         if (hasFocus() && line == m_cursor.line)
             layout.drawCursor(&painter, QPointF(left, y), int(m_cursor.column));
+        y += rows * height;
     }
     if (widest > m_widest)
         widenTo(widest);
@@ -337,13 +367,24 @@ LiveView::Position LiveView::moved(QKeySequence::StandardKey key, Position from)
 
 LiveView::Position LiveView::positionAt(QPointF point) const
 {
-    const qsizetype line =
-        clamped(
-            {verticalScrollBar()->value() + qsizetype(std::floor((point.y() - margin) / lineHeight())), 0})
-            .line;
+    const int height = lineHeight();
+    const qsizetype first = verticalScrollBar()->value();
+    qsizetype line = first;
+    qreal top = margin;
+    if (!wraps() || point.y() < top) {
+        line = clamped({first + qsizetype(std::floor((point.y() - top) / height)), 0}).line;
+        top += qreal(line - first) * height;
+    } else {
+        for (int rows = rowsOf(line); line + 1 < lineCount() && point.y() >= top + rows * height;
+             rows = rowsOf(line)) {
+            top += rows * height;
+            ++line;
+        }
+    }
     QTextLayout layout;
-    layOut(layout, line);
-    return {line, layout.lineAt(0).xToCursor(point.x() - margin + horizontalScrollBar()->value())};
+    const int rows = layOut(layout, line);
+    const int row = std::clamp(int(std::floor((point.y() - top) / height)), 0, rows - 1);
+    return {line, layout.lineAt(row).xToCursor(point.x() - margin + horizontalScrollBar()->value())};
 }
 
 void LiveView::moveCursor(Position to, bool keepAnchor)
@@ -363,6 +404,8 @@ void LiveView::ensureVisible(Position position)
     else if (position.line >= vertical->value() + visibleLines())
         vertical->setValue(int(position.line - visibleLines() + 1));
 
+    if (wraps())
+        return;
     QTextLayout layout;
     layOut(layout, position.line);
     const int x = int(std::ceil(layout.lineAt(0).cursorToX(int(position.column))));

@@ -79,7 +79,10 @@ private:
     void showFromTop();
     void keepPlaceAfterGrowth(qsizetype linesInFront);
 
-    void layOut(QTextLayout& layout, qsizetype line) const;
+    bool wraps() const;
+    // Returns the number of rows the line takes on screen.
+    int layOut(QTextLayout& layout, qsizetype line) const;
+    int rowsOf(qsizetype line) const;
     int textWidth(qsizetype line) const;
     int lineHeight() const;
     int visibleLines() const;
