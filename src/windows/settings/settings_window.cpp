@@ -3,6 +3,7 @@
 #include "livelog/code_page.h"
 #include "livelog/live_log.h"
 #include "platform/message_reporter.h"
+#include "platform/message_text.h"
 #include "settings/share_config.h"
 #include "windows/common/background_job.h"
 #include "windows/common/clickable_label.h"
@@ -167,7 +168,7 @@ void SettingsWindow::onClearClicked()
     if (shareLocation.isEmpty()) {
         m_services.messages.showError(this,
                                       QStringLiteral("The live log was not cleared: no share location is "
-                                                     "set. Enter or load the share location first."));
+                                                     "set.\n\nEnter or load the share location first."));
         return;
     }
     // Off this thread, like a post: the window keeps answering while the share is slow. Clicks meanwhile
@@ -185,8 +186,9 @@ void SettingsWindow::showClearResult(const FileError& error)
     if (error.failed()) {
         // Still unlocked, unless the user locked the window meanwhile.
         m_clearButton->setEnabled(m_unlock->value() == TickBox::ticked);
-        m_services.messages.showError(
-            this, QStringLiteral("The live log was not cleared; it is as it was.\n\n") + error.message);
+        m_services.messages.showError(this,
+                                      QStringLiteral("The live log was not cleared; it is as it was.\n\n") +
+                                          MessageText::sentence(error.message));
         return;
     }
     finish();
