@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QKeySequence>
 #include <QStringList>
+#include <compare>
 #include <optional>
 
 class QTextLayout;
