@@ -22,7 +22,7 @@ FileReadResult ShareConfig::read(FileAccess& files)
 
 QString ShareConfig::describe(const FileError& error)
 {
-    if (!error.fileMissing)
+    if (!error.is(FileError::Kind::missing))
         return error.message;
     return error.message +
            QStringLiteral("\n\nThe share configuration file is looked for in the folder the program was "
