@@ -40,7 +40,6 @@ private slots:
     void placement();
     void keyboard();
     void creatorLabel();
-    void saveFromSettingsWindow();
 
 private:
     static void tick(MainWindowFixture& fixture);
@@ -584,34 +583,6 @@ void MainWindowTest::creatorLabel()
     const QString address = creator->text();
     QTest::mouseClick(creator, Qt::LeftButton);
     QCOMPARE(creator->text(), address);
-}
-
-void MainWindowTest::saveFromSettingsWindow()
-{
-    MainWindowFixture fixture;
-    fixture.storeShare();
-    fixture.open();
-    QTest::mouseClick(fixture.autoRefresh(), Qt::LeftButton);
-    QTest::mouseClick(fixture.autoRefresh(), Qt::LeftButton);
-    QVERIFY(fixture.refreshButton()->isEnabled());
-
-    // With a share: auto refresh off as after a load, whatever state the window was in.
-    fixture.window()->takeSavedShareLocation(QStringLiteral("/elsewhere"));
-    QCOMPARE(fixture.control<QLineEdit>("BD_CHATSLATE_SHARE_TEXTBOX")->text(), QStringLiteral("/elsewhere"));
-    QCOMPARE(fixture.autoRefresh()->value(), short(0));
-    QVERIFY(fixture.autoRefresh()->isEnabled());
-    QVERIFY(!fixture.refreshButton()->isEnabled());
-    QVERIFY(!fixture.postButton()->isEnabled());
-    QVERIFY(!fixture.refreshTimer()->isRunning());
-    QCOMPARE(fixture.liveText(), StatusText::autoRefreshDisabled);
-
-    // Without a share: nothing usable, the view keeps its text.
-    fixture.liveView()->showStatus(QStringLiteral("kept"));
-    fixture.window()->takeSavedShareLocation(QString());
-    QVERIFY(!fixture.autoRefresh()->isEnabled());
-    QVERIFY(!fixture.refreshButton()->isEnabled());
-    QVERIFY(fixture.ownText()->isReadOnly());
-    QCOMPARE(fixture.liveText(), QStringLiteral("kept"));
 }
 
 QTEST_MAIN(MainWindowTest)
