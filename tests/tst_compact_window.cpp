@@ -1,5 +1,5 @@
-#include "platform/memory_settings_store.h"
-#include "platform/recording_window_order.h"
+#include "fakes/memory_settings_store.h"
+#include "fakes/recording_window_order.h"
 #include "support/main_window_fixture.h"
 #include "windows/common/interval_timer.h"
 #include "windows/common/tick_box.h"

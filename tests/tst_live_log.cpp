@@ -1,8 +1,8 @@
+#include "fakes/fault_injecting_file_access.h"
 #include "livelog/code_page.h"
 #include "livelog/live_log.h"
 #include "livelog/live_log_format.h"
 #include "livelog/status_texts.h"
-#include "platform/fault_injecting_file_access.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "platform/memory_settings_store.h"
+#include "fakes/memory_settings_store.h"
 #include "platform/qsettings_store.h"
 #include "settings/setting_values.h"
 #include "settings/settings.h"
