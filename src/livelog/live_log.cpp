@@ -1,6 +1,7 @@
 #include "livelog/live_log.h"
 
 #include "livelog/live_log_format.h"
+#include "platform/message_text.h"
 
 namespace {
 
@@ -121,12 +122,14 @@ FileError LiveLog::clear(FileAccess& files, const QString& shareLocation, const 
 QString LiveLog::describe(const FileError& readError)
 {
     if (!readError.is(FileError::Kind::missing))
-        return readError.message;
-    return readError.message +
-           QStringLiteral(" The live log is created by \"Clear Live Log\" in the settings window.");
+        return MessageText::sentence(readError.message);
+    return MessageText::withAdvice(
+        readError.message,
+        QStringLiteral("The live log is created by \"Clear Live Log\" in the settings window."));
 }
 
 QString LiveLog::describe(const PostResult& result)
 {
-    return result.read.error.failed() ? describe(result.read.error) : result.error().message;
+    return result.read.error.failed() ? describe(result.read.error)
+                                      : MessageText::sentence(result.error().message);
 }
