@@ -3,12 +3,12 @@
 // not answer. Without arguments it runs one child process per size (so each size's peak memory is its
 // own) and prints the table; with a size in bytes it measures that size and prints one row.
 #include "bench_support.h"
+#include "fakes/memory_settings_store.h"
+#include "fakes/recording_reporter.h"
 #include "livelog/live_log.h"
 #include "livelog/live_log_format.h"
 #include "platform/large_buffers.h"
 #include "platform/local_file_access.h"
-#include "platform/memory_settings_store.h"
-#include "platform/recording_reporter.h"
 #include "windows/common/background_job.h"
 #include "windows/common/interval_timer.h"
 #include "windows/main/live_view.h"
@@ -198,7 +198,10 @@ class DeadServerFileAccess final : public FileAccess
 public:
     FileReadResult readAll(const QString& path) override { return {{}, timedOut(path)}; }
     FileError writeAll(const QString& path, const QByteArray&, Create) override { return timedOut(path); }
-    FileError replace(const QString&, const QString& target) override { return timedOut(target); }
+    FileError replace(const QString&, const QString& target, const QString&) override
+    {
+        return timedOut(target);
+    }
     FileError remove(const QString& path) override { return timedOut(path); }
     FileTimeResult modificationTime(const QString& path) override { return {0, timedOut(path)}; }
     FileListResult listBeside(const QString& path, const QString&) override { return {{}, timedOut(path)}; }
@@ -207,9 +210,8 @@ private:
     static FileError timedOut(const QString& path)
     {
         QThread::msleep(4000);
-        FileError error;
-        error.message = QStringLiteral("Cannot open %1: the server does not answer").arg(path);
-        return error;
+        return {FileError::Kind::serverUnreachable,
+                QStringLiteral("Cannot open %1: the server does not answer.").arg(path)};
     }
 };
 

@@ -27,7 +27,7 @@ template <typename Call> auto retryWhileBusy(Call call)
 {
     auto result = call();
     for (const int pause : busyPausesMs) {
-        if (!errorOf(result).busy)
+        if (!errorOf(result).is(FileError::Kind::busy))
             break;
         std::this_thread::sleep_for(std::chrono::milliseconds(pause));
         result = call();

@@ -18,6 +18,13 @@ enum class Failure
     alreadyExists,
     // A sharing violation or a file that is open elsewhere: worth a retry.
     busy,
+    // Permission denied.
+    refused,
+    // A read-only file or file system.
+    readOnly,
+    // A folder, FIFO, device or anything but a regular file where a file was expected.
+    notAFile,
+    noSpace,
     other,
 };
 

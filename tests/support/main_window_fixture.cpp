@@ -46,7 +46,8 @@ void MainWindowFixture::storeShare(const QString& share)
 
 MainWindow* MainWindowFixture::open()
 {
-    m_window = std::make_unique<MainWindow>(ProgramServices{settingsStore, files, messages, windowOrder});
+    m_window = std::make_unique<MainWindow>(ProgramServices{settingsStore, files, messages, windowOrder},
+                                            refreshInterval);
     m_window->show();
     return m_window.get();
 }
@@ -106,4 +107,12 @@ void MainWindowFixture::clickPost()
 {
     QTest::mouseClick(postButton(), Qt::LeftButton);
     waitForBackgroundJobs(m_window.get());
+}
+
+// The timer waits while its read is under way and resumes with the result.
+void MainWindowFixture::waitForTick() const
+{
+    QVERIFY(refreshTimer()->isRunning());
+    const int readsBefore = files.reads();
+    QTRY_VERIFY(files.reads() > readsBefore && refreshTimer()->isRunning());
 }

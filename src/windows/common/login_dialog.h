@@ -31,7 +31,8 @@ public:
                                const QString& shareLocation, Work work, Done done)
     {
         job.run(work, [&job, parent, &logins, shareLocation, work, done](const auto& result) {
-            if (errorOf(result).loginNeeded && askAndRemember(parent, logins, shareLocation, errorOf(result)))
+            if (errorOf(result).is(FileError::Kind::loginNeeded) &&
+                askAndRemember(parent, logins, shareLocation, errorOf(result)))
                 retryWithLogin(job, parent, logins, shareLocation, work, done);
             else
                 done(result);
