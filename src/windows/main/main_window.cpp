@@ -418,11 +418,6 @@ void MainWindow::onPostClicked()
 
 void MainWindow::post()
 {
-    // Unless the user has left posting meanwhile by unticking "Auto Refresh".
-    const auto endPosting = [this] {
-        if (m_state == State::posting)
-            enter(State::autoRefreshOn);
-    };
     const CodePage::Encoded ownText = CodePage::encode(ownTextAsTyped());
     if (!ownText.unencodable.isEmpty() &&
         !m_services.messages.askToProceed(
@@ -440,20 +435,30 @@ void MainWindow::post()
     const auto postOnShare = [&files = m_services.files, share, bytes = ownText.bytes] {
         return LiveLog::post(files, share, bytes);
     };
-    LoginDialog::retryWithLogin(*m_poster, this, m_services.logins, share, postOnShare,
-                                [this, share, endPosting](const LiveLog::PostResult& result) {
-                                    if (result.logRead() && share == shareLocation())
-                                        m_liveView->showLog(result.read.bytes);
-                                    if (result.failed())
-                                        m_services.messages.showError(
-                                            this,
-                                            QStringLiteral("Your text was not posted; it is still in its "
-                                                           "field.\n\n") +
-                                                LiveLog::describe(result));
-                                    else
-                                        m_ownText->clear();
-                                    endPosting();
-                                });
+    LoginDialog::retryWithLogin(
+        *m_poster, this, m_services.logins, share, postOnShare,
+        [this, share](const LiveLog::PostResult& result) { showPostResult(share, result); });
+}
+
+void MainWindow::showPostResult(const QString& share, const LiveLog::PostResult& result)
+{
+    // A location saved meanwhile shows its own log.
+    if (result.logRead() && share == shareLocation())
+        m_liveView->showLog(result.read.bytes);
+    if (result.failed())
+        m_services.messages.showError(
+            this, QStringLiteral("Your text was not posted; it is still in its field.\n\n") +
+                      LiveLog::describe(result));
+    else
+        m_ownText->clear();
+    endPosting();
+}
+
+// Unless the user has left posting meanwhile by unticking "Auto Refresh".
+void MainWindow::endPosting()
+{
+    if (m_state == State::posting)
+        enter(State::autoRefreshOn);
 }
 
 // Built afresh at every opening, so nothing of an earlier opening survives but what it stored.

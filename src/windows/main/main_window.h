@@ -20,6 +20,9 @@ class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 class TickBox;
+namespace LiveLog {
+struct PostResult;
+}
 
 // BD_CHATSLATE_MAIN: the live log view, the own text and its post button, and the refresh cycle's
 // controls, which one state makes usable or not.
@@ -78,6 +81,8 @@ private:
     void onRefreshClicked();
     void onPostClicked();
     void post();
+    void showPostResult(const QString& share, const LiveLog::PostResult& result);
+    void endPosting();
     void onCreatorClicked();
     void onSettingsClicked();
     // What the settings window's "Save To Registry" does to this window: the saved location takes
