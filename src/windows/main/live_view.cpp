@@ -117,16 +117,6 @@ QString LiveView::lineText(qsizetype line) const
     return m_shownLog ? m_log.line(line) : m_status.at(line);
 }
 
-qsizetype LiveView::longestLine() const
-{
-    if (m_shownLog)
-        return m_log.longest();
-    const auto longest =
-        std::max_element(m_status.begin(), m_status.end(),
-                         [](const QString& a, const QString& b) { return a.size() < b.size(); });
-    return longest - m_status.begin();
-}
-
 // Decodes only the lines from one position to the other, in one piece.
 QString LiveView::text(Position from, Position to) const
 {
@@ -154,7 +144,7 @@ LiveView::Position LiveView::end() const
 void LiveView::showFromTop()
 {
     m_anchor = m_cursor = {};
-    m_widest = wraps() ? 0 : textWidth(longestLine());
+    m_widest = wraps() ? 0 : textWidth(m_log.longest());
     updateScrollBars();
     verticalScrollBar()->setValue(0);
     horizontalScrollBar()->setValue(0);
@@ -167,7 +157,7 @@ void LiveView::keepPlaceAfterGrowth(qsizetype linesInFront)
     const int top = verticalScrollBar()->value();
     m_anchor.line += linesInFront;
     m_cursor.line += linesInFront;
-    widenTo(textWidth(longestLine()));
+    widenTo(textWidth(m_log.longest()));
     updateScrollBars();
     if (top > 0)
         verticalScrollBar()->setValue(int(top + linesInFront));
@@ -257,7 +247,7 @@ void LiveView::changeEvent(QEvent* event)
 {
     QAbstractScrollArea::changeEvent(event);
     if (event->type() == QEvent::FontChange) {
-        m_widest = wraps() ? 0 : textWidth(longestLine());
+        m_widest = wraps() ? 0 : textWidth(m_log.longest());
         updateScrollBars();
     }
 }

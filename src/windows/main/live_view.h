@@ -72,7 +72,6 @@ protected:
 
 private:
     QString lineText(qsizetype line) const;
-    qsizetype longestLine() const;
     QString text(Position from, Position to) const;
     Position clamped(Position position) const;
     Position end() const;
