@@ -65,6 +65,11 @@ QString LocalFileAccess::nativePath(const QString& path)
 #endif
 }
 
+QString LocalFileAccess::messagePath(const QString& path)
+{
+    return ServerSharePath::isServerSharePath(path) ? path : nativePath(path);
+}
+
 FileReadResult LocalFileAccess::readAll(const QString& path)
 {
     if (const auto error = refused(path))

@@ -16,4 +16,6 @@ public:
 
     // Off Windows a backslash is a path separator; the text the user typed stays unchanged elsewhere.
     static QString nativePath(const QString& path);
+    // The path as the messages of whichever backend opens it name it.
+    static QString messagePath(const QString& path);
 };
