@@ -18,6 +18,14 @@ enum class Failure
     alreadyExists,
     // A sharing violation or a file that is open elsewhere: worth a retry.
     busy,
+    // Permission denied.
+    refused,
+    // A read-only file or file system.
+    readOnly,
+    // A folder, FIFO, device or anything but a regular file where a file was expected.
+    notAFile,
+    // The disk or the user's quota is full.
+    noSpace,
     other,
 };
 
@@ -30,9 +38,16 @@ struct Status
     bool ok() const { return failure == Failure::none; }
 };
 
-Status readAll(const std::filesystem::path& path, std::string& bytes);
+// Only regular files are opened, never a FIFO or a device that could block or never end. Reads stop
+// after maxBytes.
+Status readAll(const std::filesystem::path& path, std::string& bytes,
+               std::size_t maxBytes = std::string::npos);
+// Never writes through a symbolic link.
 Status writeAll(const std::filesystem::path& path, std::string_view bytes, bool newOnly);
+// Refuses a target that is anything but a regular file: the rename would put a file in the place of a
+// FIFO, device, folder or symbolic link.
 Status replace(const std::filesystem::path& source, const std::filesystem::path& target);
+// Removes a file, or an empty folder in its place.
 Status remove(const std::filesystem::path& path);
 Status modificationTime(const std::filesystem::path& path, std::int64_t& msecsSinceEpoch);
 Status listFolder(const std::filesystem::path& folder, std::vector<std::string>& names);

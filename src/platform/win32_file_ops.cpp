@@ -1,5 +1,7 @@
 #include "platform/native_file_ops.h"
 
+#include <algorithm>
+
 #if defined(_WIN32)
 
 #include <windows.h>
@@ -66,7 +68,7 @@ constexpr DWORD shareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELET
 
 } // namespace
 
-Status readAll(const std::filesystem::path& path, std::string& bytes)
+Status readAll(const std::filesystem::path& path, std::string& bytes, std::size_t maxBytes)
 {
     bytes.clear();
     const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, shareAll, nullptr, OPEN_EXISTING,
@@ -74,9 +76,10 @@ Status readAll(const std::filesystem::path& path, std::string& bytes)
     if (file == INVALID_HANDLE_VALUE)
         return lastError();
     char chunk[64 * 1024];
-    for (;;) {
+    while (bytes.size() < maxBytes) {
         DWORD count = 0;
-        if (!ReadFile(file, chunk, sizeof chunk, &count, nullptr)) {
+        const DWORD wanted = DWORD(std::min<std::size_t>(sizeof chunk, maxBytes - bytes.size()));
+        if (!ReadFile(file, chunk, wanted, &count, nullptr)) {
             const Status status = lastError();
             CloseHandle(file);
             return status;
