@@ -176,7 +176,11 @@ FileError SmbFileAccess::writeAll(const QString& path, const QByteArray& bytes, 
             unlinkUrl(context, url);
         return writeError;
     });
-    return error ? failure(QStringLiteral("write"), path, error) : FileError{};
+    if (!error)
+        return {};
+    // The server answers an exclusive create over a folder with "is a directory": the name is taken.
+    const bool taken = mode == Create::newOnly && error == EISDIR;
+    return failure(QStringLiteral("write"), path, taken ? EEXIST : error);
 }
 
 // The library's rename onto an existing file deletes the target first and then renames, so for a moment
@@ -218,7 +222,15 @@ FileError SmbFileAccess::replace(const QString& source, const QString& target)
 FileError SmbFileAccess::remove(const QString& path)
 {
     const QByteArray url = urlOf(path);
-    const int error = runFor(path, [&](SMBCCTX* context) { return unlinkUrl(context, url); });
+    const int error = runFor(path, [&](SMBCCTX* context) {
+        const int unlinkError = unlinkUrl(context, url);
+        if (unlinkError != EISDIR && unlinkError != EPERM)
+            return unlinkError;
+        // A folder in a file's place: only an empty one goes.
+        if (smbc_getFunctionRmdir(context)(context, url.constData()) == 0)
+            return 0;
+        return errno == ENOTDIR ? unlinkError : lastError();
+    });
     return error ? failure(QStringLiteral("remove"), path, error) : FileError{};
 }
 

@@ -127,7 +127,14 @@ Status replace(const std::filesystem::path& source, const std::filesystem::path&
 
 Status remove(const std::filesystem::path& path)
 {
-    if (!DeleteFileW(path.c_str()))
+    if (DeleteFileW(path.c_str()))
+        return {};
+    const Status status = lastError();
+    // A folder in a file's place: only an empty one goes.
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return status;
+    if (!RemoveDirectoryW(path.c_str()))
         return lastError();
     return {};
 }
