@@ -146,17 +146,27 @@ void LiveLogTest::missingLogFailsAndIsNotCreated()
 {
     const FileReadResult result = LiveLog::read(m_files, m_share->path());
     QVERIFY(result.error.failed());
-    QVERIFY(result.error.fileMissing);
+    QVERIFY(result.error.is(FileError::Kind::missing));
     QVERIFY(result.error.message.contains(m_share->path()));
-    QVERIFY(LiveLog::describe(result.error).contains(QStringLiteral("\"Clear Live Log\"")));
+    // The system's reason ends as a sentence, and the advice is a paragraph of its own.
+    QVERIFY(LiveLog::describe(result.error)
+                .endsWith(QStringLiteral("directory.\n\nThe live log is created by \"Clear Live Log\" in the "
+                                         "settings window.")));
     QVERIFY(StatusText::readFailed(result.error)
                 .startsWith(QStringLiteral("BD-ChatSlate - Live Log - Cannot read ")));
-    QVERIFY(LiveLog::post(m_files, m_share->path(), "lost?").failed());
+    const LiveLog::PostResult lost = LiveLog::post(m_files, m_share->path(), "lost?");
+    QVERIFY(lost.failed());
+    QVERIFY(LiveLog::describe(lost).contains(QStringLiteral("\"Clear Live Log\"")));
     QCOMPARE(log(), QByteArray("<missing>"));
 
-    const FileReadResult noFolder = LiveLog::read(m_files, m_share->filePath(QStringLiteral("gone")));
-    QVERIFY(noFolder.error.failed());
-    QVERIFY(LiveLog::clear(m_files, m_share->filePath(QStringLiteral("gone"))).failed());
+    // A missing folder is not a missing log: creating the log would not help.
+    const QString gone = m_share->filePath(QStringLiteral("gone"));
+    QVERIFY(LiveLog::read(m_files, gone).error.failed());
+    QVERIFY(LiveLog::clear(m_files, gone).failed());
+    const LiveLog::PostResult noFolder = LiveLog::post(m_files, gone, "lost?");
+    QVERIFY(noFolder.failed());
+    QVERIFY2(!LiveLog::describe(noFolder).contains(QStringLiteral("Clear Live Log")),
+             qPrintable(LiveLog::describe(noFolder)));
 }
 
 void LiveLogTest::failedReadWritesNothing()
@@ -538,7 +548,7 @@ void LiveLogTest::leftoversOfACrashedWriter()
 void LiveLogTest::logMovedAsideByAnInterruptedReplace()
 {
     const QString share = m_share->path();
-    const QString aside = FileAccess::replacedPath(logPath());
+    const QString aside = LiveLogFormat::asidePath(logPath());
     QVERIFY(!LiveLog::clear(m_files, share).failed());
     QVERIFY(!LiveLog::post(m_files, share, "old").failed());
     QVERIFY(QFile::rename(logPath(), aside));

@@ -1,6 +1,7 @@
 #include "livelog/log_lock.h"
 
 #include "platform/local_file_access.h"
+#include "platform/message_text.h"
 #include "platform/native_file_ops.h"
 
 #include <QCoreApplication>
@@ -108,20 +109,18 @@ FileError LogLock::acquire()
     const Clock::time_point deadline = Clock::now() + m_timing.lockWait;
     Holder holder;
     for (int round = 0;; ++round) {
-        FileError created = retryWhileBusy(
+        const FileError created = retryWhileBusy(
             [&] { return m_files.writeAll(m_lockPath, m_content, FileAccess::Create::newOnly); });
         if (!created.failed()) {
             m_held = true;
             m_refreshed = Clock::now();
             return {};
         }
-        if (!created.alreadyExists) {
-            // A missing folder is not a missing log: the hint about creating the log would mislead.
-            created.fileMissing = false;
+        if (!created.is(FileError::Kind::alreadyExists))
             return created;
-        }
         holder = inspect();
-        const bool removed = holder.readError.fileMissing || (isStale(holder) && removeIfUnchanged(holder));
+        const bool removed =
+            holder.readError.is(FileError::Kind::missing) || (isStale(holder) && removeIfUnchanged(holder));
         if (Clock::now() >= deadline)
             return heldBy(holder);
         if (!removed)
@@ -153,7 +152,7 @@ LogLock::Holder LogLock::inspect()
     const FileReadResult read = retryWhileBusy([&] { return m_files.readStart(m_lockPath, lockReadLimit); });
     Holder holder = parse(read.bytes);
     holder.readError = read.error;
-    if (read.error.fileMissing)
+    if (read.error.is(FileError::Kind::missing))
         return holder;
     if (const FileTimeResult modified = m_files.modificationTime(m_lockPath); !modified.error.failed())
         holder.modified = modified.msecsSinceEpoch;
@@ -236,7 +235,8 @@ FileError LogLock::keepAlive()
         retryWhileBusy([&] { return m_files.readStart(m_lockPath, lockReadLimit); });
     if (current.error.failed() || current.bytes != m_content) {
         m_held = false;
-        return {QStringLiteral("Cannot change %1: this post took so long that another one took over its lock "
+        return {FileError::Kind::other,
+                QStringLiteral("Cannot change %1: this post took so long that another one took over its lock "
                                "%2. Nothing was written.")
                     .arg(LocalFileAccess::messagePath(m_logPath), LocalFileAccess::messagePath(m_lockPath))};
     }
@@ -267,7 +267,7 @@ FileError LogLock::heldBy(const Holder& holder) const
 {
     const QString lockPath = LocalFileAccess::messagePath(m_lockPath);
     QString what;
-    if (holder.readError.fileMissing) {
+    if (holder.readError.is(FileError::Kind::missing)) {
         what = QStringLiteral("other posts hold its lock %1 one after another").arg(lockPath);
     } else if (holder.readError.failed()) {
         what = QStringLiteral("its lock %1 cannot be read (%2)").arg(lockPath, holder.readError.message);
@@ -283,8 +283,10 @@ FileError LogLock::heldBy(const Holder& holder) const
         if (holder.datedAhead)
             what += QStringLiteral(", and the lock is dated in the future by the file server's clock");
     }
+    FileError::Kind kind = FileError::Kind::busy;
     QString advice = QStringLiteral("Try again in a moment.");
     if (m_removeFailure.failed()) {
+        kind = m_removeFailure.kind;
         advice =
             QStringLiteral("It was left behind but cannot be removed (%1). Delete it by hand while nobody "
                            "posts.")
@@ -294,8 +296,10 @@ FileError LogLock::heldBy(const Holder& holder) const
                                 "again then.")
                      .arg(std::chrono::duration_cast<std::chrono::seconds>(m_timing.staleAfter).count());
     }
-    return {QStringLiteral("Cannot change %1: %2. %3")
-                .arg(LocalFileAccess::messagePath(m_logPath), what, advice)};
+    return {kind,
+            MessageText::withAdvice(
+                QStringLiteral("Cannot change %1: %2").arg(LocalFileAccess::messagePath(m_logPath), what),
+                advice)};
 }
 
 } // namespace LiveLog

@@ -26,7 +26,7 @@ template <typename Call> auto retryWhileBusy(Call call)
 {
     auto result = call();
     for (const int pause : busyPausesMs) {
-        if (!errorOf(result).busy)
+        if (!errorOf(result).is(FileError::Kind::busy))
             break;
         std::this_thread::sleep_for(std::chrono::milliseconds(pause));
         result = call();
@@ -90,7 +90,8 @@ private:
         // Whether only staying unchanged can show that its writer is gone.
         bool odd() const
         {
-            return !readError.fileMissing && (readError.failed() || host.isEmpty() || datedAhead);
+            return !readError.is(FileError::Kind::missing) &&
+                   (readError.failed() || host.isEmpty() || datedAhead);
         }
     };
     struct Sightings;

@@ -24,7 +24,6 @@ enum class Failure
     readOnly,
     // A folder, FIFO, device or anything but a regular file where a file was expected.
     notAFile,
-    // The disk or the user's quota is full.
     noSpace,
     other,
 };

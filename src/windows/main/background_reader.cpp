@@ -20,6 +20,13 @@ QString seconds(std::chrono::milliseconds duration)
     return QString::number(double(duration.count()) / 1000.0);
 }
 
+FileReadResult notAnswered(const QString& path, const QString& why)
+{
+    return {{},
+            {FileError::Kind::serverUnreachable,
+             QStringLiteral("Cannot read %1: %2; the share does not answer.").arg(path, why)}};
+}
+
 } // namespace
 
 // Where the threads deliver results; it forgets the reader when the reader goes, so that a read finishing
@@ -65,11 +72,8 @@ void BackgroundReader::run(const QString& path, Read read, Done done)
 {
     m_threads.removeAll(nullptr);
     if (const qsizetype stuck = readsGivenUpStillRunning(); stuck >= mostReadsGivenUp) {
-        const FileReadResult result{
-            {},
-            {QStringLiteral("Cannot read %1: the last %2 reads of it have not finished; the share does not "
-                            "answer")
-                 .arg(path, QString::number(stuck))}};
+        const FileReadResult result = notAnswered(
+            path, QStringLiteral("the last %1 reads of it have not finished").arg(QString::number(stuck)));
         QMetaObject::invokeMethod(
             this, [done = std::move(done), result] { done(result); }, Qt::QueuedConnection);
         return;
@@ -107,10 +111,8 @@ void BackgroundReader::giveUp(quint64 id, const QString& path)
     const Done done = std::move(pending->second.done);
     m_givenUp.append(pending->second.thread);
     m_pending.erase(pending);
-    done({{},
-          {QStringLiteral(
-               "Cannot read %1: the read did not finish within %2 seconds; the share does not answer")
-               .arg(path, seconds(m_timeLimit))}});
+    done(notAnswered(path,
+                     QStringLiteral("the read did not finish within %1 seconds").arg(seconds(m_timeLimit))));
 }
 
 qsizetype BackgroundReader::readsGivenUpStillRunning()

@@ -442,12 +442,12 @@ void MainWindow::onPostClicked()
         LoginDialog::retryWithLogin(this, m_services.logins, shareLocation(), [&] {
             return LiveLog::post(m_services.files, shareLocation(), ownText.bytes);
         });
-    if (!result.read.error.failed())
+    if (result.logRead())
         m_liveView->showLog(result.read.bytes);
     if (result.failed()) {
         m_services.messages.showError(
             this, QStringLiteral("Your text was not posted; it is still in its field.\n\n") +
-                      LiveLog::describe(result.error()));
+                      LiveLog::describe(result));
         endPosting();
         return;
     }
@@ -483,7 +483,7 @@ void MainWindow::withRefreshPaused(const std::function<void()>& dialog)
 // Refresh, post or saved location; with a login the read runs again.
 bool MainWindow::askedForLogin(const FileError& error, const std::function<void()>& readAgain)
 {
-    if (!error.loginNeeded || m_loginDeclined)
+    if (!error.is(FileError::Kind::loginNeeded) || m_loginDeclined)
         return false;
     bool given = false;
     withRefreshPaused(
