@@ -1,8 +1,8 @@
+#include "fakes/fault_injecting_file_access.h"
 #include "livelog/code_page.h"
 #include "livelog/live_log.h"
 #include "livelog/live_log_format.h"
 #include "livelog/status_texts.h"
-#include "platform/fault_injecting_file_access.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -94,7 +94,6 @@ void LiveLogTest::pathIsPlainConcatenation()
              QStringLiteral("\\\\SERVER\\Share\\\\CHATSLATE-LIVE.LOG"));
     QCOMPARE(LiveLogFormat::liveLogPath(QStringLiteral("\\\\IP\\Share  ")),
              QStringLiteral("\\\\IP\\Share  \\CHATSLATE-LIVE.LOG"));
-    QCOMPARE(LiveLogFormat::fileName.size(), 19);
 }
 
 void LiveLogTest::postsGiveTheExactBytes()
@@ -108,14 +107,12 @@ void LiveLogTest::postsGiveTheExactBytes()
     QVERIFY(!second.failed());
     QCOMPARE(second.read.bytes, QByteArray("hello \r\n \r\n\r\n\r\n"));
     const QByteArray expected("hi \r\n \r\nhello \r\n \r\n\r\n\r\n\r\n");
-    QCOMPARE(expected.size(), 25);
     QCOMPARE(log(), expected);
     QCOMPARE(LiveLog::read(m_files, share).bytes, expected);
 
     QVERIFY(!LiveLog::clear(m_files, share).failed());
     QVERIFY(!LiveLog::post(m_files, share, QByteArray()).failed());
     QCOMPARE(log(), QByteArray(" \r\n \r\n\r\n\r\n"));
-    QCOMPARE(log().size(), 10);
 }
 
 void LiveLogTest::ownTextWithLineBreaks()

@@ -1,8 +1,8 @@
+#include "fakes/fault_injecting_file_access.h"
+#include "fakes/memory_settings_store.h"
+#include "fakes/recording_reporter.h"
 #include "livelog/code_page.h"
 #include "livelog/live_log.h"
-#include "platform/fault_injecting_file_access.h"
-#include "platform/memory_settings_store.h"
-#include "platform/recording_reporter.h"
 #include "platform/system_file_access.h"
 #include "support/samba_server.h"
 #include "support/second_copy_process.h"
@@ -416,8 +416,10 @@ void SmbShareTest::loginAskedOutsideTheLibraryAndKeptInMemory()
     answerer.start();
 
     FaultInjectingFileAccess files(system.files());
+    // Ticks far more often than the program's, so that the test waits little for them.
     auto window = std::make_unique<MainWindow>(
-        ProgramServices{store, files, messages, NullWindowOrder::shared(), system.logins()});
+        ProgramServices{store, files, messages, NullWindowOrder::shared(), system.logins()},
+        std::chrono::milliseconds(100));
     window->show();
     auto* liveView = window->findChild<QPlainTextEdit*>("BD_CHATSLATE_LIVE_TEXTBOX");
 
