@@ -3,14 +3,15 @@
 #include <QMutex>
 #include <QThread>
 #include <QTimer>
+#include <algorithm>
 #include <atomic>
 
 namespace {
 
 // A read stuck on a dead share cannot be interrupted; past this wait the program ends without it.
 constexpr int shutdownWait = 2000;
-// Each read given up on holds a thread until the share answers or the system gives up; past this many,
-// no further thread is spent on a share that does not answer.
+// Each read given up on holds a thread until the share answers or the system gives up; past this many
+// of one path, no further thread is spent on a share that does not answer.
 constexpr qsizetype mostReadsGivenUp = 4;
 
 std::atomic<bool> readLeftRunning = false;
@@ -55,7 +56,9 @@ BackgroundReader::~BackgroundReader()
     for (const QPointer<QThread>& thread : std::as_const(m_threads)) {
         if (!thread)
             continue;
-        if (thread->wait(m_givenUp.contains(thread) ? QDeadlineTimer(0) : deadline))
+        const bool givenUp = std::any_of(m_givenUp.cbegin(), m_givenUp.cend(),
+                                         [&](const Started& read) { return read.thread == thread; });
+        if (thread->wait(givenUp ? QDeadlineTimer(0) : deadline))
             delete thread;
         else
             // The thread is left to the end of the process: destroying a running QThread aborts.
@@ -71,7 +74,7 @@ bool BackgroundReader::anyReadLeftRunning()
 void BackgroundReader::run(const QString& path, Read read, Done done)
 {
     m_threads.removeAll(nullptr);
-    if (const qsizetype stuck = readsGivenUpStillRunning(); stuck >= mostReadsGivenUp) {
+    if (const qsizetype stuck = readsGivenUpStillRunning(path); stuck >= mostReadsGivenUp) {
         const FileReadResult result = notAnswered(
             path, QStringLiteral("the last %1 reads of it have not finished").arg(QString::number(stuck)));
         QMetaObject::invokeMethod(
@@ -88,7 +91,7 @@ void BackgroundReader::run(const QString& path, Read read, Done done)
     thread->setObjectName(QStringLiteral("live log reader"));
     connect(thread, &QThread::finished, thread, &QObject::deleteLater);
     m_threads.append(thread);
-    m_pending[id] = {std::move(done), thread};
+    m_pending[id] = {std::move(done), {thread, path}};
     QTimer::singleShot(m_timeLimit, this, [this, id, path] { giveUp(id, path); });
     thread->start();
 }
@@ -109,14 +112,16 @@ void BackgroundReader::giveUp(quint64 id, const QString& path)
     if (pending == m_pending.end())
         return;
     const Done done = std::move(pending->second.done);
-    m_givenUp.append(pending->second.thread);
+    m_givenUp.append(pending->second.read);
     m_pending.erase(pending);
     done(notAnswered(path,
                      QStringLiteral("the read did not finish within %1 seconds").arg(seconds(m_timeLimit))));
 }
 
-qsizetype BackgroundReader::readsGivenUpStillRunning()
+// Counted per path: reads of another location, which the user may have chosen instead, still start.
+qsizetype BackgroundReader::readsGivenUpStillRunning(const QString& path)
 {
-    m_givenUp.removeIf([](const QPointer<QThread>& thread) { return !thread || thread->isFinished(); });
-    return m_givenUp.size();
+    m_givenUp.removeIf([](const Started& read) { return !read.thread || read.thread->isFinished(); });
+    return std::count_if(m_givenUp.cbegin(), m_givenUp.cend(),
+                         [&](const Started& read) { return read.path == path; });
 }

@@ -41,21 +41,27 @@ public:
 
 private:
     struct Receiver;
+    // A read under way, or one given up on that may still be stuck.
+    struct Started
+    {
+        QPointer<QThread> thread;
+        QString path;
+    };
     struct Pending
     {
         Done done;
-        QPointer<QThread> thread;
+        Started read;
     };
 
     void finish(quint64 id, const FileReadResult& result);
     void giveUp(quint64 id, const QString& path);
-    qsizetype readsGivenUpStillRunning();
+    qsizetype readsGivenUpStillRunning(const QString& path);
 
     std::shared_ptr<Receiver> m_receiver;
     std::chrono::milliseconds m_timeLimit = defaultTimeLimit;
     quint64 m_lastId = 0;
     std::map<quint64, Pending> m_pending;
-    // Every thread started and not deleted yet, and those of them whose read was given up on.
+    // Every thread started and not deleted yet, and the reads given up on.
     QList<QPointer<QThread>> m_threads;
-    QList<QPointer<QThread>> m_givenUp;
+    QList<Started> m_givenUp;
 };
