@@ -1,5 +1,7 @@
 #include "platform/native_file_ops.h"
 
+#include <algorithm>
+
 #if defined(_WIN32)
 
 #include <windows.h>
@@ -66,7 +68,7 @@ constexpr DWORD shareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELET
 
 } // namespace
 
-Status readAll(const std::filesystem::path& path, std::string& bytes)
+Status readAll(const std::filesystem::path& path, std::string& bytes, std::size_t maxBytes)
 {
     bytes.clear();
     const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, shareAll, nullptr, OPEN_EXISTING,
@@ -74,9 +76,10 @@ Status readAll(const std::filesystem::path& path, std::string& bytes)
     if (file == INVALID_HANDLE_VALUE)
         return lastError();
     char chunk[64 * 1024];
-    for (;;) {
+    while (bytes.size() < maxBytes) {
         DWORD count = 0;
-        if (!ReadFile(file, chunk, sizeof chunk, &count, nullptr)) {
+        const DWORD wanted = DWORD(std::min<std::size_t>(sizeof chunk, maxBytes - bytes.size()));
+        if (!ReadFile(file, chunk, wanted, &count, nullptr)) {
             const Status status = lastError();
             CloseHandle(file);
             return status;
@@ -124,7 +127,14 @@ Status replace(const std::filesystem::path& source, const std::filesystem::path&
 
 Status remove(const std::filesystem::path& path)
 {
-    if (!DeleteFileW(path.c_str()))
+    if (DeleteFileW(path.c_str()))
+        return {};
+    const Status status = lastError();
+    // A folder in a file's place: only an empty one goes.
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return status;
+    if (!RemoveDirectoryW(path.c_str()))
         return lastError();
     return {};
 }
