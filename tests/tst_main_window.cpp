@@ -17,7 +17,9 @@
 #include <QSemaphore>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <QWaitCondition>
+#include <thread>
 
 class MainWindowTest : public QObject
 {
@@ -402,19 +404,19 @@ public:
 void MainWindowTest::postWaitsOffTheWindowsThread()
 {
     QTemporaryDir share;
+    const QString logPath = share.filePath("CHATSLATE-LIVE.LOG");
     MemorySettingsStore store;
     store.values().insert("BD_CHATSLATE_SHARE", share.path());
     store.values().insert("AUTO_REFRESH_TICKBOX", "1");
     HangingLockFileAccess files;
-    QVERIFY(
-        !files.writeAll(share.filePath("CHATSLATE-LIVE.LOG"), "\r\n", FileAccess::Create::replacingContent)
-             .failed());
+    QVERIFY(!files.writeAll(logPath, "\r\n", FileAccess::Create::replacingContent).failed());
     RecordingReporter messages;
-    MainWindow window({store, files, messages}, MainWindowFixture::refreshInterval);
-    window.show();
-    auto* post = window.findChild<QPushButton*>("CHATSLATE_BUTTON");
-    auto* autoRefresh = window.findChild<TickBox*>("AUTO_REFRESH_TICKBOX");
-    auto* ownText = window.findChild<QPlainTextEdit*>("BD_CHATSLATE_MY_TEXT_TEXTBOX");
+    auto window = std::make_unique<MainWindow>(ProgramServices{store, files, messages},
+                                               MainWindowFixture::refreshInterval);
+    window->show();
+    auto* post = window->findChild<QPushButton*>("CHATSLATE_BUTTON");
+    auto* autoRefresh = window->findChild<TickBox*>("AUTO_REFRESH_TICKBOX");
+    auto* ownText = window->findChild<QPlainTextEdit*>("BD_CHATSLATE_MY_TEXT_TEXTBOX");
     ownText->setPlainText("first");
     QTest::mouseClick(post, Qt::LeftButton);
     QVERIFY(files.entered.tryAcquire(1, 5000));
@@ -429,13 +431,26 @@ void MainWindowTest::postWaitsOffTheWindowsThread()
     QVERIFY(!files.entered.tryAcquire(1, 100));
 
     files.answer.release();
-    waitForBackgroundJobs(&window);
-    QCOMPARE(files.readAll(share.filePath("CHATSLATE-LIVE.LOG")).bytes,
-             QByteArray("first \r\n \r\n\r\n\r\n"));
+    waitForBackgroundJobs(window.get());
+    QCOMPARE(files.readAll(logPath).bytes, QByteArray("first \r\n \r\n\r\n\r\n"));
     QVERIFY(ownText->toPlainText().isEmpty());
     QVERIFY(post->isEnabled());
     QVERIFY(messages.errors().isEmpty());
-    window.close();
+
+    // A window closed while its post waits on the share lets the post end: it is never left holding the
+    // lock.
+    ownText->setPlainText("second");
+    QTest::mouseClick(post, Qt::LeftButton);
+    QVERIFY(files.entered.tryAcquire(1, 5000));
+    std::thread answerLater([&files] {
+        QThread::msleep(100);
+        files.answer.release();
+    });
+    window->close();
+    window.reset();
+    answerLater.join();
+    QCOMPARE(files.readAll(logPath).bytes, QByteArray("second \r\n \r\nfirst \r\n \r\n\r\n\r\n\r\n"));
+    QVERIFY(!QFile::exists(logPath + ".LOCK"));
 }
 
 void MainWindowTest::stuckReadsAreGivenUpOn()
