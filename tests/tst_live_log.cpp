@@ -10,6 +10,49 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#if defined(Q_OS_LINUX)
+#include <linux/capability.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+// Root passes every permission check, and the suite may run as root: with these two capabilities out
+// of effect (for the calling thread) it meets them as the owner of a file does.
+class PermissionChecksForRoot
+{
+public:
+    PermissionChecksForRoot()
+    {
+#if defined(Q_OS_LINUX)
+        if (::geteuid() != 0 || ::syscall(SYS_capget, &m_header, m_saved) != 0)
+            return;
+        __user_cap_data_struct reduced[2] = {m_saved[0], m_saved[1]};
+        reduced[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
+        m_changed = ::syscall(SYS_capset, &m_header, reduced) == 0;
+#endif
+    }
+    ~PermissionChecksForRoot()
+    {
+#if defined(Q_OS_LINUX)
+        if (m_changed)
+            ::syscall(SYS_capset, &m_header, m_saved);
+#endif
+    }
+    PermissionChecksForRoot(const PermissionChecksForRoot&) = delete;
+    PermissionChecksForRoot& operator=(const PermissionChecksForRoot&) = delete;
+
+private:
+#if defined(Q_OS_LINUX)
+    __user_cap_header_struct m_header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct m_saved[2]{};
+    bool m_changed = false;
+#endif
+};
+
+} // namespace
+
 class LiveLogTest : public QObject
 {
     Q_OBJECT
@@ -30,6 +73,8 @@ private slots:
     void shareThatDisappearsAndComesBack();
     void busyFilesAreTriedAgain_data();
     void busyFilesAreTriedAgain();
+    void refusalsAreNotRetried_data();
+    void refusalsAreNotRetried();
     void lockOfAnotherWorkstation_data();
     void lockOfAnotherWorkstation();
     void leftoversOfACrashedWriter();
@@ -292,8 +337,10 @@ void LiveLogTest::busyFilesAreTriedAgain_data()
     QTest::addColumn<bool>("succeeds");
     QTest::newRow("read of a log being replaced") << false << 3 << true;
     QTest::newRow("rename while another workstation reads") << true << 3 << true;
+    // Where a rename cannot replace an open file, readers polling a large log leave it only moments.
+    QTest::newRow("rename while readers keep the log open") << true << 40 << true;
     QTest::newRow("read that stays refused") << false << 50 << false;
-    QTest::newRow("rename that stays refused") << true << 50 << false;
+    QTest::newRow("rename that stays refused") << true << 100000 << false;
 }
 
 void LiveLogTest::busyFilesAreTriedAgain()
@@ -318,6 +365,36 @@ void LiveLogTest::busyFilesAreTriedAgain()
         QCOMPARE(read.bytes, QByteArray(succeeds ? "\r\n" : ""));
     }
     QCOMPARE(filesInShare(), QStringList{QStringLiteral("CHATSLATE-LIVE.LOG")});
+}
+
+void LiveLogTest::refusalsAreNotRetried_data()
+{
+    QTest::addColumn<bool>("posting");
+    QTest::newRow("log that may not be read") << false;
+    QTest::newRow("share folder that may not be written") << true;
+}
+
+// A permission refusal is no file in use: it is reported at once, as it is.
+void LiveLogTest::refusalsAreNotRetried()
+{
+    QFETCH(bool, posting);
+    const QString share = m_share->path();
+    QVERIFY(!LiveLog::clear(m_files, share).failed());
+    const QString refusing = posting ? share : logPath();
+    const QFile::Permissions before = QFile::permissions(refusing);
+    QVERIFY(
+        QFile::setPermissions(refusing, posting ? QFile::ReadOwner | QFile::ExeOwner : QFile::Permissions()));
+    FileError error;
+    {
+        const PermissionChecksForRoot asOwner;
+        error = posting ? LiveLog::post(m_files, share, "x").error() : LiveLog::read(m_files, share).error;
+    }
+    QVERIFY(QFile::setPermissions(refusing, before));
+    QVERIFY(error.failed());
+    QVERIFY2(error.message.contains(QStringLiteral("Permission denied")), qPrintable(error.message));
+    QVERIFY2(error.message.contains(share), qPrintable(error.message));
+    QVERIFY(!error.busy);
+    QCOMPARE(LiveLog::read(m_files, share).bytes, QByteArray("\r\n"));
 }
 
 void LiveLogTest::lockOfAnotherWorkstation_data()
