@@ -226,6 +226,8 @@ void MainWindowTest::refreshTickShowsLogAndRecovers()
     QVERIFY(fixture.liveText().startsWith(QStringLiteral("BD-ChatSlate - Live Log - Cannot read ")));
     QVERIFY(fixture.liveText().contains(fixture.logPath()));
     QVERIFY(fixture.liveText().contains(QStringLiteral("\"Clear Live Log\"")));
+    // Path, reason and advice are all in sight without scrolling sideways.
+    QCOMPARE(fixture.liveView()->horizontalScrollBar()->maximum(), 0);
     QVERIFY(fixture.messages.errors().isEmpty());
     QVERIFY(fixture.refreshTimer()->isRunning());
 

@@ -65,6 +65,12 @@ public:
                 return true;
         return false;
     }
+    // Whether an atom list the program or the window manager set on the window names value.
+    bool lists(xcb_window_t window, const char* name, const char* value)
+    {
+        const auto values = property(window, atom(name), XCB_ATOM_ATOM);
+        return std::find(values.begin(), values.end(), atom(value)) != values.end();
+    }
     xcb_window_t activeWindow()
     {
         const auto values = property(m_root, m_active, XCB_ATOM_WINDOW);
@@ -120,6 +126,7 @@ private slots:
     void cleanup();
     void ticksTakeAboveFromTheForegroundWindow();
     void badgeKeepsAboveWhenShownAndBringsMainBack();
+    void framesOfferOnlyWhatEachWindowCanDo();
 
 private:
     MemorySettingsStore m_store;
@@ -214,6 +221,34 @@ void WindowOrderX11Test::badgeKeepsAboveWhenShownAndBringsMainBack()
     QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
     QVERIFY(!compact.isVisible());
     QTRY_VERIFY(!m_foreign.isMapped(own));
+}
+
+void WindowOrderX11Test::framesOfferOnlyWhatEachWindowCanDo()
+{
+    m_window = std::make_unique<MainWindow>(ProgramServices{m_store, m_files, m_messages, *m_order});
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    const xcb_window_t main = m_window->winId();
+    QTRY_VERIFY(m_foreign.lists(main, "_NET_WM_ALLOWED_ACTIONS", "_NET_WM_ACTION_MINIMIZE"));
+    for (const char* action :
+         {"_NET_WM_ACTION_RESIZE", "_NET_WM_ACTION_MAXIMIZE_HORZ", "_NET_WM_ACTION_MAXIMIZE_VERT"})
+        QVERIFY2(!m_foreign.lists(main, "_NET_WM_ALLOWED_ACTIONS", action), action);
+
+    // The badge gets a tool window's frame with a close button only, and no task bar entry, at every
+    // showing: the manager forgets a hidden window's states.
+    const xcb_window_t badge = m_window->compactWindow().winId();
+    for (int showing = 1; showing <= 2; ++showing) {
+        m_window->showMinimized();
+        QTRY_VERIFY(m_foreign.isManaged(badge) && m_foreign.isMapped(badge));
+        QTRY_VERIFY(m_foreign.lists(badge, "_NET_WM_ALLOWED_ACTIONS", "_NET_WM_ACTION_CLOSE"));
+        for (const char* action :
+             {"_NET_WM_ACTION_MINIMIZE", "_NET_WM_ACTION_MAXIMIZE_HORZ", "_NET_WM_ACTION_RESIZE"})
+            QVERIFY2(!m_foreign.lists(badge, "_NET_WM_ALLOWED_ACTIONS", action), action);
+        QVERIFY2(m_foreign.lists(badge, "_NET_WM_STATE", "_NET_WM_STATE_SKIP_TASKBAR"),
+                 qPrintable(QStringLiteral("showing %1").arg(showing)));
+        m_window->showNormal();
+        QTRY_VERIFY(!m_foreign.isMapped(badge));
+    }
 }
 
 QTEST_MAIN(WindowOrderX11Test)

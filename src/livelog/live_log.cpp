@@ -1,6 +1,7 @@
 #include "livelog/live_log.h"
 
 #include "livelog/live_log_format.h"
+#include "platform/message_text.h"
 
 namespace {
 
@@ -121,7 +122,8 @@ FileError LiveLog::clear(FileAccess& files, const QString& shareLocation, const 
 QString LiveLog::describe(const FileError& error)
 {
     if (!error.fileMissing)
-        return error.message;
-    return error.message +
-           QStringLiteral(" The live log is created by \"Clear Live Log\" in the settings window.");
+        return MessageText::sentence(error.message);
+    return MessageText::withAdvice(
+        error.message,
+        QStringLiteral("The live log is created by \"Clear Live Log\" in the settings window."));
 }

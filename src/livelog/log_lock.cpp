@@ -195,13 +195,13 @@ void LogLock::release()
 FileError LogLock::heldBy(const Holder& holder) const
 {
     if (holder.host.isEmpty()) {
-        return {
-            QStringLiteral("Cannot change %1: another post holds its lock %2 and has not named itself yet. "
-                           "Try again in a moment.")
-                .arg(m_logPath, m_lockPath)};
+        return {QStringLiteral(
+                    "Cannot change %1: another post holds its lock %2 and has not named itself yet.\n\n"
+                    "Try again in a moment.")
+                    .arg(m_logPath, m_lockPath)};
     }
     return {QStringLiteral("Cannot change %1: another post holds its lock %2: workstation %3, process %4, "
-                           "since %5 by that workstation's clock. Try again in a moment.")
+                           "since %5 by that workstation's clock.\n\nTry again in a moment.")
                 .arg(m_logPath, m_lockPath, holder.host, QString::number(holder.process),
                      holder.since.isEmpty() ? QStringLiteral("an unknown time") : holder.since)};
 }

@@ -21,6 +21,11 @@ public:
     // The window joins the topmost band, hidden or not.
     virtual void makeTopmost(NativeWindow window) = 0;
 
+    // Asks the window manager, each time before the window is shown, for the frame of a small tool
+    // window: a caption with a close button only, and no task bar entry. Where the toolkit's tool-window
+    // type already gets that frame (Windows: WS_EX_TOOLWINDOW), there is nothing to add.
+    virtual void askForToolWindowFrame(NativeWindow window) { static_cast<void>(window); }
+
 protected:
     WindowOrder() = default;
     WindowOrder(const WindowOrder&) = default;

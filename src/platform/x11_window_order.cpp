@@ -57,6 +57,11 @@ X11WindowOrder::X11WindowOrder(xcb_connection_t* connection, int screen)
     m_state = atom("_NET_WM_STATE");
     m_above = atom("_NET_WM_STATE_ABOVE");
     m_wmState = atom("WM_STATE");
+    m_windowType = atom("_NET_WM_WINDOW_TYPE");
+    m_toolbarType = atom("_NET_WM_WINDOW_TYPE_TOOLBAR");
+    m_utilityType = atom("_NET_WM_WINDOW_TYPE_UTILITY");
+    m_skipTaskbar = atom("_NET_WM_STATE_SKIP_TASKBAR");
+    m_skipPager = atom("_NET_WM_STATE_SKIP_PAGER");
 }
 
 xcb_atom_t X11WindowOrder::atom(const char* name) const
@@ -92,7 +97,21 @@ void X11WindowOrder::setAbove(xcb_window_t window, bool above)
     if (isManaged(window))
         sendStateMessage(window, above);
     else
-        writeStateProperty(window, above);
+        writeStateProperty(window, m_above, above);
+    xcb_flush(m_connection);
+}
+
+void X11WindowOrder::askForToolWindowFrame(NativeWindow native)
+{
+    const auto window = static_cast<xcb_window_t>(native);
+    if (window == XCB_WINDOW_NONE || m_windowType == XCB_ATOM_NONE || m_state == XCB_ATOM_NONE)
+        return;
+    const xcb_atom_t types[] = {m_toolbarType, m_utilityType};
+    const xcb_void_cookie_t cookie = xcb_change_property_checked(m_connection, XCB_PROP_MODE_REPLACE, window,
+                                                                 m_windowType, XCB_ATOM_ATOM, 32, 2, types);
+    xcb_discard_reply(m_connection, cookie.sequence);
+    writeStateProperty(window, m_skipTaskbar, true);
+    writeStateProperty(window, m_skipPager, true);
     xcb_flush(m_connection);
 }
 
@@ -124,8 +143,8 @@ void X11WindowOrder::sendStateMessage(xcb_window_t window, bool above)
     xcb_discard_reply(m_connection, cookie.sequence);
 }
 
-// Other states the window carries (skip taskbar, modal, ...) are kept as they are.
-void X11WindowOrder::writeStateProperty(xcb_window_t window, bool above)
+// Other states the window carries (modal, above, ...) are kept as they are.
+void X11WindowOrder::writeStateProperty(xcb_window_t window, xcb_atom_t state, bool present)
 {
     const auto reply = propertyOf(m_connection, window, m_state, XCB_ATOM_ATOM, 1024);
     std::vector<xcb_atom_t> states;
@@ -133,13 +152,13 @@ void X11WindowOrder::writeStateProperty(xcb_window_t window, bool above)
         const auto* values = static_cast<const xcb_atom_t*>(xcb_get_property_value(reply.get()));
         states.assign(values, values + xcb_get_property_value_length(reply.get()) / 4);
     }
-    const bool present = std::find(states.begin(), states.end(), m_above) != states.end();
-    if (present == above)
+    const bool wasPresent = std::find(states.begin(), states.end(), state) != states.end();
+    if (wasPresent == present)
         return;
-    if (above)
-        states.push_back(m_above);
+    if (present)
+        states.push_back(state);
     else
-        states.erase(std::remove(states.begin(), states.end(), m_above), states.end());
+        states.erase(std::remove(states.begin(), states.end(), state), states.end());
     const xcb_void_cookie_t cookie =
         xcb_change_property_checked(m_connection, XCB_PROP_MODE_REPLACE, window, m_state, XCB_ATOM_ATOM, 32,
                                     static_cast<std::uint32_t>(states.size()), states.data());

@@ -23,12 +23,17 @@ public:
     NativeWindow foreground() override;
     void dropTopmost(NativeWindow window) override;
     void makeTopmost(NativeWindow window) override;
+    // Utility windows keep a minimise and a maximise button in some managers (openbox 3.6); toolbar
+    // windows get a close button only there and are utility-like elsewhere, so both types are named,
+    // toolbar first. A manager drops a window's states when it is hidden: the task bar and pager states
+    // are written again before every showing.
+    void askForToolWindowFrame(NativeWindow window) override;
 
 private:
     void setAbove(xcb_window_t window, bool above);
     bool isManaged(xcb_window_t window) const;
     void sendStateMessage(xcb_window_t window, bool above);
-    void writeStateProperty(xcb_window_t window, bool above);
+    void writeStateProperty(xcb_window_t window, xcb_atom_t state, bool present);
     xcb_atom_t atom(const char* name) const;
 
     xcb_connection_t* m_connection;
@@ -37,4 +42,9 @@ private:
     xcb_atom_t m_state = XCB_ATOM_NONE;
     xcb_atom_t m_above = XCB_ATOM_NONE;
     xcb_atom_t m_wmState = XCB_ATOM_NONE;
+    xcb_atom_t m_windowType = XCB_ATOM_NONE;
+    xcb_atom_t m_toolbarType = XCB_ATOM_NONE;
+    xcb_atom_t m_utilityType = XCB_ATOM_NONE;
+    xcb_atom_t m_skipTaskbar = XCB_ATOM_NONE;
+    xcb_atom_t m_skipPager = XCB_ATOM_NONE;
 };

@@ -1,5 +1,7 @@
 #include "settings/share_config.h"
 
+#include "platform/message_text.h"
+
 #include <QDir>
 
 QString ShareConfig::path()
@@ -23,9 +25,10 @@ FileReadResult ShareConfig::read(FileAccess& files)
 QString ShareConfig::describe(const FileError& error)
 {
     if (!error.fileMissing)
-        return error.message;
-    return error.message +
-           QStringLiteral("\n\nThe share configuration file is looked for in the folder the program was "
-                          "started in, %1.")
-               .arg(QDir::toNativeSeparators(QDir::currentPath()));
+        return MessageText::sentence(error.message);
+    return MessageText::withAdvice(
+        error.message,
+        QStringLiteral("The share configuration file is looked for in the folder the program was "
+                       "started in, %1.")
+            .arg(QDir::toNativeSeparators(QDir::currentPath())));
 }

@@ -1,5 +1,7 @@
 #include "windows/common/login_dialog.h"
 
+#include "platform/message_text.h"
+
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLabel>
@@ -25,11 +27,11 @@ LoginDialog::LoginDialog(const QString& shareLocation, const QString& reason, QW
     setObjectName(QStringLiteral("LOGIN_DIALOG"));
     setWindowTitle(QStringLiteral("BD-ChatSlate - Log In To %1").arg(shareLocation));
 
-    auto* explanation =
-        new QLabel(reason + QStringLiteral("\n\nEnter the user name and password for %1. They "
-                                           "are kept only until BD-ChatSlate ends.")
-                                .arg(shareLocation),
-                   this);
+    auto* explanation = new QLabel(
+        MessageText::withAdvice(reason, QStringLiteral("Enter the user name and password for %1. They "
+                                                       "are kept only until BD-ChatSlate ends.")
+                                            .arg(shareLocation)),
+        this);
     explanation->setObjectName(QStringLiteral("LOGIN_REASON_LABEL"));
     explanation->setWordWrap(true);
 

@@ -103,6 +103,13 @@ void CompactWindow::closeEvent(QCloseEvent* event)
     emit closed();
 }
 
+// Sent before the window is mapped, while the window manager still reads what it is asked for.
+void CompactWindow::showEvent(QShowEvent* event)
+{
+    m_windowOrder.askForToolWindowFrame(winId());
+    QWidget::showEvent(event);
+}
+
 void CompactWindow::mouseDoubleClickEvent(QMouseEvent* event)
 {
     if (event->button() == Qt::LeftButton)

@@ -46,6 +46,8 @@ void LiveView::showLog(const QByteArray& log)
     if (m_shownLog == log)
         return;
     if (document() != m_logDocument) {
+        // Before the switch: a change of wrapping lays out the document on display again.
+        setLineWrapMode(NoWrap);
         m_logDocument->setDefaultFont(font());
         setDocument(m_logDocument);
     }
@@ -62,6 +64,8 @@ void LiveView::showStatus(const QString& text)
         m_statusDocument->setDefaultFont(font());
         setDocument(m_statusDocument);
     }
+    // A status is read at a glance, never scrolled sideways; the log keeps its lines as posted.
+    setLineWrapMode(WidgetWidth);
     m_statusDocument->setPlainText(text);
     m_shownLog.reset();
 }

@@ -3,6 +3,7 @@
 #include "livelog/code_page.h"
 #include "livelog/live_log.h"
 #include "platform/message_reporter.h"
+#include "platform/message_text.h"
 #include "settings/share_config.h"
 #include "windows/common/clickable_label.h"
 #include "windows/common/controls.h"
@@ -165,15 +166,16 @@ void SettingsWindow::onClearClicked()
     if (shareLocation.isEmpty()) {
         m_services.messages.showError(this,
                                       QStringLiteral("The live log was not cleared: no share location is "
-                                                     "set. Enter or load the share location first."));
+                                                     "set.\n\nEnter or load the share location first."));
         return;
     }
     const FileError error = LoginDialog::retryWithLogin(this, m_services.logins, shareLocation, [&] {
         return LiveLog::clear(m_services.files, shareLocation);
     });
     if (error.failed()) {
-        m_services.messages.showError(
-            this, QStringLiteral("The live log was not cleared; it is as it was.\n\n") + error.message);
+        m_services.messages.showError(this,
+                                      QStringLiteral("The live log was not cleared; it is as it was.\n\n") +
+                                          MessageText::sentence(error.message));
         return;
     }
     finish();
