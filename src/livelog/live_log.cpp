@@ -60,7 +60,7 @@ FileError rewrite(FileAccess& files, LiveLog::LogLock& lock, const QString& logP
     if (!error.failed())
         error = lock.keepAlive();
     if (!error.failed())
-        error = LiveLog::retryReplaceWhileBusy(timing, [&] { return files.replace(temporary, logPath); });
+        error = LiveLog::retryWhileBusy([&] { return files.replace(temporary, logPath); });
     if (error.failed()) {
         files.remove(temporary);
         error.fileMissing = false;

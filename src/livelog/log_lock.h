@@ -23,11 +23,6 @@ template <typename Call> auto retryWhileBusy(Call call)
     return retryWhileBusy(call, [](const auto& result) { return errorOf(result).busy; });
 }
 
-template <typename Call> auto retryReplaceWhileBusy(const Timing& timing, Call call)
-{
-    return retryReplaceWhileBusy(timing.lockWait, call, [](const FileError& error) { return error.busy; });
-}
-
 // This process as the writer that a lock and a temporary file name.
 struct Writer
 {

@@ -234,15 +234,26 @@ Status writeAll(const std::filesystem::path& path, std::string_view bytes, bool 
     return status;
 }
 
+// A classic rename fails for as long as any reader has the target open. Readers hold the log only for
+// moments, at random, so the rename is tried again after short pauses for a while; the live log's own
+// tries of a busy replace, each with these inside, still end within a post's wait for the lock.
+constexpr ULONGLONG openTargetTriesMs = 120;
+
 Status replace(const std::filesystem::path& source, const std::filesystem::path& target)
 {
     // A read-only log refuses the move itself; the new file gets the folder's inherited permissions,
     // which are the ones the log had.
     if (renameReplacingOpenTarget(source, target))
         return {};
-    if (!MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return lastErrorOn(target, Wanted::itsName);
-    return {};
+    const ULONGLONG deadline = GetTickCount64() + openTargetTriesMs;
+    for (DWORD pause = 1;; pause = std::min<DWORD>(pause * 2, 8)) {
+        if (MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            return {};
+        const Status status = lastErrorOn(target, Wanted::itsName);
+        if (status.failure != Failure::busy || GetTickCount64() >= deadline)
+            return status;
+        Sleep(pause);
+    }
 }
 
 Status remove(const std::filesystem::path& path)

@@ -4,6 +4,7 @@
 #include "livelog/busy_retry.h"
 #include "platform/native_file_ops.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
@@ -120,8 +121,7 @@ bool post(const std::string& entry)
     if (status.ok())
         status = retried([&] { return NativeFileOps::writeAll(temporary, entry + "\r\n" + log, false); });
     if (status.ok()) {
-        status = LiveLog::retryReplaceWhileBusy(
-            LiveLog::defaultLockWait, [&] { return NativeFileOps::replace(temporary, logPath()); }, isBusy);
+        status = retried([&] { return NativeFileOps::replace(temporary, logPath()); });
     }
     if (!status.ok() && !isBusy(status)) {
         std::fprintf(stderr, "post: %s\n", describe(status).c_str());
