@@ -2,11 +2,11 @@
 // several sizes. Without arguments it runs one child process per size (so each size's peak memory is
 // its own) and prints the table; with a size in bytes it measures that size and prints one row.
 #include "bench_support.h"
+#include "fakes/memory_settings_store.h"
+#include "fakes/recording_reporter.h"
 #include "livelog/live_log.h"
 #include "livelog/live_log_format.h"
 #include "platform/local_file_access.h"
-#include "platform/memory_settings_store.h"
-#include "platform/recording_reporter.h"
 #include "windows/common/interval_timer.h"
 #include "windows/main/main_window.h"
 

@@ -1,11 +1,11 @@
 // A second copy of the program for tests: the real main window on the real settings store and files,
-// driven from its command line.
+// refreshing every 50 ms, driven from its command line.
 //   second_copy post TEXT      types TEXT into the own-text field and posts it, then closes
 //   second_copy wait-for TEXT  lets auto refresh run until the live view shows TEXT (exit 0) or 10 s pass
 //   second_copy close-at LEFT  moves the window to LEFT pixels, prints "ready", and closes once a line
 //                              arrives on standard input, so that several copies close at one moment
+#include "fakes/recording_reporter.h"
 #include "platform/qsettings_store.h"
-#include "platform/recording_reporter.h"
 #include "platform/system_file_access.h"
 #include "windows/main/main_window.h"
 
@@ -24,7 +24,8 @@ int main(int argc, char* argv[])
     QSettingsStore settingsStore(QStringLiteral("BD-CHATSLATE"));
     SystemFileAccess files;
     RecordingReporter messages;
-    MainWindow window({settingsStore, files.files(), messages, NullWindowOrder::shared(), files.logins()});
+    MainWindow window({settingsStore, files.files(), messages, NullWindowOrder::shared(), files.logins()},
+                      std::chrono::milliseconds(50));
     window.show();
     const QString command = arguments.at(1);
     const QString text = arguments.at(2);

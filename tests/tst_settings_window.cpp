@@ -267,7 +267,6 @@ void SettingsWindowTest::saveHandsShareToMainWindow()
     if (withShare) {
         fixture.writeLog("entry \r\n \r\n\r\n");
         QTest::mouseClick(fixture.autoRefresh(), Qt::LeftButton);
-        emit fixture.refreshTimer()->tick();
         QTRY_COMPARE(fixture.liveText(), QStringLiteral("entry \n \n\n"));
     }
 }
@@ -277,18 +276,12 @@ void SettingsWindowTest::firstRunLeavesSevenKeys()
     MainWindowFixture fixture;
     writeConfig("\\\\SERVER\\Share");
     fixture.open();
-    const qsizetype mainLoadAccesses = fixture.settingsStore.accesses().size();
     withSettingsWindow(fixture, [&](SettingsWindow* window) {
         click(window, "UNLOCK_TICKBOX");
         click(window, "LOAD_CFG_BUTTON");
         click(window, "SAVE_REGISTRY_BUTTON");
         click(window, "CANCEL_BUTTON");
     });
-    QCOMPARE(
-        fixture.settingsStore.accesses().mid(mainLoadAccesses),
-        QStringList({"read SETTINGS-Left", "read SETTINGS-Top", "read SETTINGS-Width", "read SETTINGS-Height",
-                     "read BD_CHATSLATE_SHARE", "save SETTINGS-Left", "save SETTINGS-Top",
-                     "save BD_CHATSLATE_SHARE", "save SETTINGS-Left", "save SETTINGS-Top"}));
     fixture.close();
 
     const QMap<QString, QString> expected{

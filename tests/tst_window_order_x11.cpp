@@ -1,6 +1,6 @@
+#include "fakes/memory_settings_store.h"
+#include "fakes/recording_reporter.h"
 #include "platform/local_file_access.h"
-#include "platform/memory_settings_store.h"
-#include "platform/recording_reporter.h"
 #include "platform/system_window_order.h"
 #include "platform/x11_window_order.h"
 #include "windows/common/interval_timer.h"

@@ -30,10 +30,10 @@ void removeLeftovers(FileAccess& files, const QString& logPath, const LiveLog::T
     const FileTimeResult now = files.modificationTime(logPath);
     if (beside.error.failed() || now.error.failed())
         return;
-    const QString replaced = FileAccess::replacedPath(logPath);
+    const QString aside = LiveLogFormat::asidePath(logPath);
     for (const QString& name : beside.names) {
         const QString path = pathBeside(logPath, name);
-        if (path == replaced) {
+        if (path == aside) {
             files.remove(path);
             continue;
         }
@@ -60,10 +60,10 @@ FileError rewrite(FileAccess& files, LiveLog::LogLock& lock, const QString& logP
     if (!error.failed())
         error = lock.keepAlive();
     if (!error.failed())
-        error = LiveLog::retryWhileBusy([&] { return files.replace(temporary, logPath); });
+        error = LiveLog::retryWhileBusy(
+            [&] { return files.replace(temporary, logPath, LiveLogFormat::asidePath(logPath)); });
     if (error.failed()) {
         files.remove(temporary);
-        error.fileMissing = false;
         return error;
     }
     removeLeftovers(files, logPath, timing);
@@ -84,11 +84,11 @@ FileReadResult LiveLog::read(FileAccess& files, const QString& shareLocation)
 {
     const QString logPath = LiveLogFormat::liveLogPath(shareLocation);
     const FileReadResult log = readOnce(files, logPath);
-    if (!log.error.fileMissing)
+    if (!log.error.is(FileError::Kind::missing))
         return log;
-    const FileReadResult replaced = readOnce(files, FileAccess::replacedPath(logPath));
-    if (!replaced.error.failed())
-        return replaced;
+    const FileReadResult aside = readOnce(files, LiveLogFormat::asidePath(logPath));
+    if (!aside.error.failed())
+        return aside;
     return readOnce(files, logPath);
 }
 
@@ -98,8 +98,8 @@ LiveLog::PostResult LiveLog::post(FileAccess& files, const QString& shareLocatio
     const QString logPath = LiveLogFormat::liveLogPath(shareLocation);
     PostResult result;
     LogLock lock(files, logPath, timing);
-    result.read.error = lock.acquire();
-    if (result.read.error.failed())
+    result.lock = lock.acquire();
+    if (result.lock.failed())
         return result;
     result.read = read(files, shareLocation);
     if (result.read.error.failed())
@@ -119,11 +119,17 @@ FileError LiveLog::clear(FileAccess& files, const QString& shareLocation, const 
     return rewrite(files, lock, logPath, LiveLogFormat::clearedLog(), timing);
 }
 
-QString LiveLog::describe(const FileError& error)
+QString LiveLog::describe(const FileError& readError)
 {
-    if (!error.fileMissing)
-        return MessageText::sentence(error.message);
+    if (!readError.is(FileError::Kind::missing))
+        return MessageText::sentence(readError.message);
     return MessageText::withAdvice(
-        error.message,
+        readError.message,
         QStringLiteral("The live log is created by \"Clear Live Log\" in the settings window."));
+}
+
+QString LiveLog::describe(const PostResult& result)
+{
+    return result.read.error.failed() ? describe(result.read.error)
+                                      : MessageText::sentence(result.error().message);
 }

@@ -13,12 +13,15 @@ FileReadResult read(FileAccess& files, const QString& shareLocation);
 
 struct PostResult
 {
-    // The content the post was composed from; when the lock or the read failed, its error.
+    // Another post holding the lock, or a folder that refused it: then nothing was read.
+    FileError lock;
+    // The content the post was composed from, or why it could not be read.
     FileReadResult read;
     FileError write;
 
-    bool failed() const { return read.error.failed() || write.failed(); }
-    const FileError& error() const { return read.error.failed() ? read.error : write; }
+    bool logRead() const { return !lock.failed() && !read.error.failed(); }
+    bool failed() const { return !logRead() || write.failed(); }
+    const FileError& error() const { return lock.failed() ? lock : read.error.failed() ? read.error : write; }
 };
 
 // Puts the encoded own text in front of the content read now, under the lock, never of what a view
@@ -28,7 +31,9 @@ PostResult post(FileAccess& files, const QString& shareLocation, const QByteArra
 
 FileError clear(FileAccess& files, const QString& shareLocation, const Timing& timing = {});
 
-// The error for the user; a missing log's also says how a log comes into being.
-QString describe(const FileError& error);
+// The error of a read for the user; a missing log's also says how a log comes into being.
+QString describe(const FileError& readError);
+// Only the read tells of a missing log: the lock and the rewrite miss their folder.
+QString describe(const PostResult& result);
 
 } // namespace LiveLog

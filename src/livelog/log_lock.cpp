@@ -88,20 +88,17 @@ FileError LogLock::acquire()
     const Clock::time_point deadline = Clock::now() + m_timing.lockWait;
     Holder holder;
     for (int round = 0;; ++round) {
-        FileError created = retryWhileBusy(
+        const FileError created = retryWhileBusy(
             [&] { return m_files.writeAll(m_lockPath, m_content, FileAccess::Create::newOnly); });
         if (!created.failed()) {
             m_held = true;
             m_refreshed = Clock::now();
             return {};
         }
-        if (!created.alreadyExists) {
-            // A missing folder is not a missing log: the hint about creating the log would mislead.
-            created.fileMissing = false;
+        if (!created.is(FileError::Kind::alreadyExists))
             return created;
-        }
         const FileReadResult current = retryWhileBusy([&] { return m_files.readAll(m_lockPath); });
-        bool removed = current.error.fileMissing;
+        bool removed = current.error.is(FileError::Kind::missing);
         if (!current.error.failed()) {
             holder = parse(current.bytes);
             removed = isStale(holder) && removeIfUnchanged(holder);
@@ -166,7 +163,8 @@ FileError LogLock::keepAlive()
     const FileReadResult current = retryWhileBusy([&] { return m_files.readAll(m_lockPath); });
     if (current.error.failed() || current.bytes != m_content) {
         m_held = false;
-        return {QStringLiteral("Cannot change %1: this post took so long that another one took over its lock "
+        return {FileError::Kind::other,
+                QStringLiteral("Cannot change %1: this post took so long that another one took over its lock "
                                "%2. Nothing was written.")
                     .arg(m_logPath, m_lockPath)};
     }
@@ -195,12 +193,14 @@ void LogLock::release()
 FileError LogLock::heldBy(const Holder& holder) const
 {
     if (holder.host.isEmpty()) {
-        return {QStringLiteral(
+        return {FileError::Kind::busy,
+                QStringLiteral(
                     "Cannot change %1: another post holds its lock %2 and has not named itself yet.\n\n"
                     "Try again in a moment.")
                     .arg(m_logPath, m_lockPath)};
     }
-    return {QStringLiteral("Cannot change %1: another post holds its lock %2: workstation %3, process %4, "
+    return {FileError::Kind::busy,
+            QStringLiteral("Cannot change %1: another post holds its lock %2: workstation %3, process %4, "
                            "since %5 by that workstation's clock.\n\nTry again in a moment.")
                 .arg(m_logPath, m_lockPath, holder.host, QString::number(holder.process),
                      holder.since.isEmpty() ? QStringLiteral("an unknown time") : holder.since)};

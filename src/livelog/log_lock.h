@@ -20,7 +20,7 @@ struct Timing
 
 template <typename Call> auto retryWhileBusy(Call call)
 {
-    return retryWhileBusy(call, [](const auto& result) { return errorOf(result).busy; });
+    return retryWhileBusy(call, [](const auto& result) { return errorOf(result).is(FileError::Kind::busy); });
 }
 
 // This process as the writer that a lock and a temporary file name.

@@ -5,21 +5,36 @@
 #include <QStringList>
 #include <type_traits>
 
-// What a file operation reports: empty error text on success, otherwise a sentence for the user that
-// names the path.
+// What a file operation reports: on failure what went wrong, decided once by the backend that ran it,
+// and a sentence for the user that names the path.
 struct FileError
 {
-    QString message;
-    bool fileMissing = false;
-    // The file is there already (only an exclusive create reports this).
-    bool alreadyExists = false;
-    // Another process or workstation has the file open at this moment; the same call may succeed soon.
-    bool busy = false;
-    // The file server refused this user, or has not been given a login yet: a login may let the same
-    // call succeed.
-    bool loginNeeded = false;
+    enum class Kind
+    {
+        none,
+        missing,
+        // The file is there already (only an exclusive create reports this).
+        alreadyExists,
+        // Another process or workstation has the file open at this moment; the same call may succeed soon.
+        busy,
+        // This user may not do this to the file.
+        refused,
+        readOnly,
+        noSpace,
+        // A folder, device or anything but a regular file stands where a file was expected.
+        notAFile,
+        serverUnreachable,
+        // The file server refused this user, or has not been given a login yet: a login may let the same
+        // call succeed.
+        loginNeeded,
+        other,
+    };
 
-    bool failed() const { return !message.isEmpty(); }
+    Kind kind = Kind::none;
+    QString message;
+
+    bool failed() const { return kind != Kind::none; }
+    bool is(Kind wanted) const { return kind == wanted; }
 };
 
 // The error of any result of a file operation: a FileError itself, a result that holds one, or one
@@ -79,10 +94,9 @@ public:
     virtual FileError writeAll(const QString& path, const QByteArray& bytes, Create mode) = 0;
 
     // Renames source over target, so a reader sees either the old or the new target. The target keeps its
-    // permission bits. A backend whose rename cannot do that in one step moves the old target to
-    // replacedPath(target) first and removes it after: while the target is missing, that file holds it.
-    virtual FileError replace(const QString& source, const QString& target) = 0;
-    static QString replacedPath(const QString& target) { return target + QStringLiteral(".OLD"); }
+    // permission bits. A backend whose rename cannot do that in one step moves the old target to aside
+    // first and removes it after: while the target is missing, that file holds it.
+    virtual FileError replace(const QString& source, const QString& target, const QString& aside) = 0;
 
     virtual FileError remove(const QString& path) = 0;
 

@@ -26,18 +26,41 @@ QString fromNative(const std::string& name)
 #endif
 }
 
+FileError::Kind kindOf(NativeFileOps::Failure failure)
+{
+    using Failure = NativeFileOps::Failure;
+    using Kind = FileError::Kind;
+    switch (failure) {
+    case Failure::none:
+        return Kind::none;
+    case Failure::missing:
+        return Kind::missing;
+    case Failure::alreadyExists:
+        return Kind::alreadyExists;
+    case Failure::busy:
+        return Kind::busy;
+    case Failure::refused:
+        return Kind::refused;
+    case Failure::readOnly:
+        return Kind::readOnly;
+    case Failure::notAFile:
+        return Kind::notAFile;
+    case Failure::noSpace:
+        return Kind::noSpace;
+    case Failure::other:
+        break;
+    }
+    return Kind::other;
+}
+
 // Names the path the platform opened, which off Windows has slashes where the user typed backslashes.
 FileError errorFor(const QString& action, const QString& path, const NativeFileOps::Status& status)
 {
     if (status.ok())
         return {};
-    FileError error{
-        QStringLiteral("Cannot %1 %2: %3")
-            .arg(action, LocalFileAccess::nativePath(path), QString::fromStdString(status.description))};
-    error.fileMissing = status.failure == NativeFileOps::Failure::missing;
-    error.alreadyExists = status.failure == NativeFileOps::Failure::alreadyExists;
-    error.busy = status.failure == NativeFileOps::Failure::busy;
-    return error;
+    return {kindOf(status.failure),
+            QStringLiteral("Cannot %1 %2: %3")
+                .arg(action, LocalFileAccess::nativePath(path), QString::fromStdString(status.description))};
 }
 
 // Off Windows a \\SERVER\Share path would silently name a local file; it is refused instead.
@@ -48,6 +71,7 @@ std::optional<FileError> refused(const QString& path)
 #else
     if (ServerSharePath::isServerSharePath(path))
         return FileError{
+            FileError::Kind::other,
             QStringLiteral("Cannot open %1: a \\\\SERVER\\Share location is not a local path.").arg(path)};
 #endif
     return std::nullopt;
@@ -85,7 +109,8 @@ FileError LocalFileAccess::writeAll(const QString& path, const QByteArray& bytes
                                             mode == Create::newOnly));
 }
 
-FileError LocalFileAccess::replace(const QString& source, const QString& target)
+// The platform's rename replaces the target in one step: nothing is moved aside.
+FileError LocalFileAccess::replace(const QString& source, const QString& target, const QString&)
 {
     if (const auto error = refused(target))
         return *error;

@@ -18,13 +18,12 @@ enum class Failure
     alreadyExists,
     // A sharing violation or a file that is open elsewhere: worth a retry.
     busy,
-    // Permission denied: this user may not do that here.
+    // Permission denied.
     refused,
     // A read-only file or file system.
     readOnly,
     // A folder, FIFO, device or anything but a regular file where a file was expected.
     notAFile,
-    // The disk or the user's quota is full.
     noSpace,
     other,
 };

@@ -23,9 +23,9 @@ FileError RoutingFileAccess::writeAll(const QString& path, const QByteArray& byt
 }
 
 // Source and target always lie in one folder.
-FileError RoutingFileAccess::replace(const QString& source, const QString& target)
+FileError RoutingFileAccess::replace(const QString& source, const QString& target, const QString& aside)
 {
-    return backendFor(target).replace(source, target);
+    return backendFor(target).replace(source, target, aside);
 }
 
 FileError RoutingFileAccess::remove(const QString& path)

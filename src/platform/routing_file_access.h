@@ -10,7 +10,7 @@ public:
 
     FileReadResult readAll(const QString& path) override;
     FileError writeAll(const QString& path, const QByteArray& bytes, Create mode) override;
-    FileError replace(const QString& source, const QString& target) override;
+    FileError replace(const QString& source, const QString& target, const QString& aside) override;
     FileError remove(const QString& path) override;
     FileTimeResult modificationTime(const QString& path) override;
     FileListResult listBeside(const QString& path, const QString& prefix) override;

@@ -126,9 +126,131 @@ bool isAddress(const QString& server)
     return server.contains(QLatin1Char(':')) || ipv4.match(server).hasMatch();
 }
 
-QString unreachable(const QString& server, int errorNumber)
+FileError::Kind kindOfErrno(int errorNumber)
 {
-    return QStringLiteral("the server %1 cannot be reached (%2)").arg(server, describeErrno(errorNumber));
+    switch (errorNumber) {
+    case ENOSPC:
+    case EDQUOT:
+        return FileError::Kind::noSpace;
+    case EROFS:
+        return FileError::Kind::readOnly;
+    case EISDIR:
+        return FileError::Kind::notAFile;
+    default:
+        return FileError::Kind::other;
+    }
+}
+
+int statErrno(SmbContext& library, const QByteArray& url)
+{
+    struct stat status = {};
+    return library.run([&](SMBCCTX* context) { return statUrl(context, url, status); });
+}
+
+// Why a call failed, each with a sentence of its own.
+enum class Cause
+{
+    badLocation,
+    unreachable,
+    exists,
+    inUse,
+    beingDeleted,
+    noSuchServerOrShare,
+    noSuchShare,
+    loginAsked,
+    loginRefused,
+    accessDenied,
+    folderMissing,
+    fileMissing,
+    // Anything else, told by the system's text for the error number.
+    described,
+};
+
+struct Diagnosis
+{
+    FileError::Kind kind;
+    Cause cause;
+    // The error number that unreachable and described tell of.
+    int errorNumber = 0;
+};
+
+// Text only: everything it needs was found out before.
+QString reasonFor(Cause cause, int errorNumber, const ServerSharePath& where)
+{
+    const QString share = where.shareRoot().shareLocation();
+    switch (cause) {
+    case Cause::badLocation:
+        return QStringLiteral("a network location needs the form \\\\SERVER\\Share");
+    case Cause::unreachable:
+        return QStringLiteral("the server %1 cannot be reached (%2)")
+            .arg(where.server, describeErrno(errorNumber));
+    case Cause::exists:
+        return QStringLiteral("the file is there already");
+    case Cause::inUse:
+        return QStringLiteral("another program has the file open");
+    case Cause::beingDeleted:
+        return QStringLiteral("the file is being deleted or is in use");
+    case Cause::noSuchServerOrShare:
+        return QStringLiteral("no server named %1 can be found, or it has no share named %2")
+            .arg(where.server, where.share);
+    case Cause::noSuchShare:
+        return QStringLiteral("the server %1 has no share named %2").arg(where.server, where.share);
+    case Cause::loginAsked:
+        return QStringLiteral("the server %1 asks for a user name and password for %2")
+            .arg(where.server, share);
+    case Cause::loginRefused:
+        return QStringLiteral("the server %1 refused the login for %2").arg(where.server, share);
+    case Cause::accessDenied:
+        return QStringLiteral("access denied");
+    case Cause::folderMissing:
+        return QStringLiteral("its folder does not exist");
+    case Cause::fileMissing:
+        return QStringLiteral("the file does not exist");
+    case Cause::described:
+        break;
+    }
+    return describeErrno(errorNumber);
+}
+
+// The library reports a missing share, a missing folder and a missing file alike, and a refused login
+// like a refused file: asking the server for the share and the folder tells them apart. Builds no text.
+Diagnosis diagnose(SmbContext& library, const ServerSharePath& where, int errorNumber)
+{
+    using Kind = FileError::Kind;
+    if (where.server.isEmpty() || where.share.isEmpty())
+        return {Kind::other, Cause::badLocation};
+    if (isConnectionFailure(errorNumber))
+        return {Kind::serverUnreachable, Cause::unreachable, errorNumber};
+    if (errorNumber == EEXIST)
+        return {Kind::alreadyExists, Cause::exists};
+    if (errorNumber == EBUSY || errorNumber == ETXTBSY)
+        return {Kind::busy, Cause::inUse};
+    if (!isMissing(errorNumber) && !isRefused(errorNumber) && errorNumber != EINVAL)
+        return {kindOfErrno(errorNumber), Cause::described, errorNumber};
+
+    const int shareError = statErrno(library, where.shareRoot().smbUrl());
+    const bool hasLogin = library.hasLogin(where.server, where.share);
+    if (isConnectionFailure(shareError))
+        return {Kind::serverUnreachable, Cause::unreachable, shareError};
+    // The library's catch-all: for a file in a share that answers, it is one being deleted while
+    // another client still has it open, which passes like any file in use.
+    if (errorNumber == EINVAL && shareError == 0)
+        return {Kind::busy, Cause::beingDeleted};
+    // The library reports a server name that nothing on the network answers to like a missing share.
+    if ((shareError == EINVAL || isMissing(shareError)) && !isAddress(where.server))
+        return {Kind::other, Cause::noSuchServerOrShare};
+    if (isMissing(shareError))
+        return {Kind::other, Cause::noSuchShare};
+    if (isRefused(shareError))
+        return {Kind::loginNeeded, hasLogin ? Cause::loginRefused : Cause::loginAsked};
+    // A guest may enter the share and still not reach this file; a login may.
+    if (isRefused(errorNumber))
+        return {hasLogin ? Kind::refused : Kind::loginNeeded, Cause::accessDenied};
+    if (!isMissing(errorNumber))
+        return {kindOfErrno(errorNumber), Cause::described, errorNumber};
+    if (where.elements.size() > 1 && isMissing(statErrno(library, where.folder().smbUrl())))
+        return {Kind::other, Cause::folderMissing};
+    return {Kind::missing, Cause::fileMissing};
 }
 
 } // namespace
@@ -173,11 +295,11 @@ FileError SmbFileAccess::writeAll(const QString& path, const QByteArray& bytes, 
 // The library's rename onto an existing file deletes the target first and then renames, so for a moment
 // there would be no target, and a crash in between would leave none. The old target is moved aside
 // instead, where readers and the next writer find it.
-FileError SmbFileAccess::replace(const QString& source, const QString& target)
+FileError SmbFileAccess::replace(const QString& source, const QString& target, const QString& aside)
 {
     const QByteArray sourceUrl = urlOf(source);
     const QByteArray targetUrl = urlOf(target);
-    const QByteArray asideUrl = urlOf(replacedPath(target));
+    const QByteArray asideUrl = urlOf(aside);
     const int error = runFor(target, [&](SMBCCTX* context) {
         const int asideError = renameUrl(context, targetUrl, asideUrl);
         if (asideError && !isMissing(asideError))
@@ -195,13 +317,10 @@ FileError SmbFileAccess::replace(const QString& source, const QString& target)
     });
     if (!error)
         return {};
-    // A rename fails this way while another client has the file open, until it closes it.
-    FileError result = failure(QStringLiteral("write"), target, error == EEXIST ? EBUSY : error);
-    if (isRefused(error)) {
-        // The temporary file was just written, so this login may write here: the file is in use.
-        result.busy = true;
-        result.loginNeeded = false;
-    }
+    // A rename fails this way while another client has the file open, until it closes it. The temporary
+    // file was just written, so a refusal does not mean that this login may not write here either.
+    const bool inUse = error == EEXIST || isRefused(error);
+    FileError result = failure(QStringLiteral("write"), target, inUse ? EBUSY : error);
     result.message += QStringLiteral(" (renaming %1 over it)").arg(source);
     return result;
 }
@@ -263,83 +382,19 @@ int SmbFileAccess::runFor(const QString& path, const std::function<int(SMBCCTX*)
     if (!isRefused(error))
         return error;
     const ServerSharePath share = ServerSharePath::parse(path).shareRoot();
-    if (!isRefused(statErrno(share.smbUrl())) || !m_library.offerKerberos(share.server, share.share))
+    if (!isRefused(statErrno(m_library, share.smbUrl())) ||
+        !m_library.offerKerberos(share.server, share.share))
         return error;
     const int withTicket = m_library.run(call);
-    if (isRefused(withTicket) && isRefused(statErrno(share.smbUrl())))
+    if (isRefused(withTicket) && isRefused(statErrno(m_library, share.smbUrl())))
         m_library.withdrawKerberos(share.server, share.share);
     return withTicket;
 }
 
-int SmbFileAccess::statErrno(const QByteArray& url)
-{
-    struct stat status = {};
-    return m_library.run([&](SMBCCTX* context) { return statUrl(context, url, status); });
-}
-
 FileError SmbFileAccess::failure(const QString& action, const QString& path, int errorNumber)
 {
-    FileError error;
-    const QString reason = reasonFor(ServerSharePath::parse(path), errorNumber, error);
-    error.message = QStringLiteral("Cannot %1 %2: %3.").arg(action, path, reason);
-    return error;
-}
-
-// The library reports a missing share, a missing folder and a missing file alike, and a refused login
-// like a refused file: asking for the share and the folder tells them apart.
-QString SmbFileAccess::reasonFor(const ServerSharePath& where, int errorNumber, FileError& error)
-{
-    const QString& server = where.server;
-    if (where.server.isEmpty() || where.share.isEmpty())
-        return QStringLiteral("a network location needs the form \\\\SERVER\\Share");
-    if (isConnectionFailure(errorNumber))
-        return unreachable(server, errorNumber);
-    if (errorNumber == EEXIST) {
-        error.alreadyExists = true;
-        return QStringLiteral("the file is there already");
-    }
-    if (errorNumber == EBUSY || errorNumber == ETXTBSY) {
-        error.busy = true;
-        return QStringLiteral("another program has the file open");
-    }
-    if (!isMissing(errorNumber) && !isRefused(errorNumber) && errorNumber != EINVAL)
-        return describeErrno(errorNumber);
-
-    const ServerSharePath share = where.shareRoot();
-    const int shareError = statErrno(share.smbUrl());
-    const bool hasLogin = m_library.hasLogin(where.server, where.share);
-    if (isConnectionFailure(shareError))
-        return unreachable(server, shareError);
-    // The library reports a server name that nothing on the network answers to like a missing share.
-    // The library's catch-all: for a file in a share that answers, it is one being deleted while
-    // another client still has it open, which passes like any file in use.
-    if (errorNumber == EINVAL && shareError == 0) {
-        error.busy = true;
-        return QStringLiteral("the file is being deleted or is in use");
-    }
-    if ((shareError == EINVAL || isMissing(shareError)) && !isAddress(server)) {
-        return QStringLiteral("no server named %1 can be found, or it has no share named %2")
-            .arg(server, where.share);
-    }
-    if (isMissing(shareError))
-        return QStringLiteral("the server %1 has no share named %2").arg(server, where.share);
-    if (isRefused(shareError)) {
-        error.loginNeeded = true;
-        if (hasLogin)
-            return QStringLiteral("the server %1 refused the login for %2")
-                .arg(server, share.shareLocation());
-        return QStringLiteral("the server %1 asks for a user name and password for %2")
-            .arg(server, share.shareLocation());
-    }
-    if (isRefused(errorNumber)) {
-        // A guest may enter the share and still not reach this file; a login may.
-        error.loginNeeded = !hasLogin;
-        return QStringLiteral("access denied");
-    }
-    if (!isMissing(errorNumber))
-        return describeErrno(errorNumber);
-    if (where.elements.size() > 1 && isMissing(statErrno(where.folder().smbUrl())))
-        return QStringLiteral("its folder does not exist");
-    error.fileMissing = true;
-    return QStringLiteral("the file does not exist");
+    const ServerSharePath where = ServerSharePath::parse(path);
+    const Diagnosis diagnosis = diagnose(m_library, where, errorNumber);
+    return {diagnosis.kind, QStringLiteral("Cannot %1 %2: %3.")
+                                .arg(action, path, reasonFor(diagnosis.cause, diagnosis.errorNumber, where))};
 }

@@ -6,8 +6,6 @@
 
 #include <functional>
 
-struct ServerSharePath;
-
 // Files on \\SERVER\Share paths reached through libsmbclient, for systems whose own file API does not
 // open such paths. Nothing needs to be mounted.
 class SmbFileAccess final : public FileAccess, public ShareLogins
@@ -15,7 +13,7 @@ class SmbFileAccess final : public FileAccess, public ShareLogins
 public:
     FileReadResult readAll(const QString& path) override;
     FileError writeAll(const QString& path, const QByteArray& bytes, Create mode) override;
-    FileError replace(const QString& source, const QString& target) override;
+    FileError replace(const QString& source, const QString& target, const QString& aside) override;
     FileError remove(const QString& path) override;
     FileTimeResult modificationTime(const QString& path) override;
     FileListResult listBeside(const QString& path, const QString& prefix) override;
@@ -25,9 +23,7 @@ public:
 
 private:
     FileError failure(const QString& action, const QString& path, int errorNumber);
-    QString reasonFor(const ServerSharePath& where, int errorNumber, FileError& error);
     int runFor(const QString& path, const std::function<int(SMBCCTX*)>& call);
-    int statErrno(const QByteArray& url);
 
     SmbContext m_library;
 };

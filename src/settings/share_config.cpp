@@ -24,7 +24,7 @@ FileReadResult ShareConfig::read(FileAccess& files)
 
 QString ShareConfig::describe(const FileError& error)
 {
-    if (!error.fileMissing)
+    if (!error.is(FileError::Kind::missing))
         return MessageText::sentence(error.message);
     return MessageText::withAdvice(
         error.message,

@@ -45,7 +45,8 @@ void MainWindowFixture::storeShare(const QString& share)
 
 MainWindow* MainWindowFixture::open()
 {
-    m_window = std::make_unique<MainWindow>(ProgramServices{settingsStore, files, messages, windowOrder});
+    m_window = std::make_unique<MainWindow>(ProgramServices{settingsStore, files, messages, windowOrder},
+                                            refreshInterval);
     m_window->show();
     return m_window.get();
 }
@@ -99,4 +100,12 @@ IntervalTimer* MainWindowFixture::refreshTimer() const
 QString MainWindowFixture::liveText() const
 {
     return liveView()->toPlainText();
+}
+
+// The timer waits while its read is under way and resumes with the result.
+void MainWindowFixture::waitForTick() const
+{
+    QVERIFY(refreshTimer()->isRunning());
+    const int readsBefore = files.reads();
+    QTRY_VERIFY(files.reads() > readsBefore && refreshTimer()->isRunning());
 }

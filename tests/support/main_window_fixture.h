@@ -1,13 +1,14 @@
 #pragma once
 
-#include "platform/fault_injecting_file_access.h"
-#include "platform/memory_settings_store.h"
-#include "platform/recording_reporter.h"
-#include "platform/recording_window_order.h"
+#include "fakes/fault_injecting_file_access.h"
+#include "fakes/memory_settings_store.h"
+#include "fakes/recording_reporter.h"
+#include "fakes/recording_window_order.h"
 #include "windows/main/main_window.h"
 
 #include <QByteArray>
 #include <QTemporaryDir>
+#include <chrono>
 #include <memory>
 
 class IntervalTimer;
@@ -17,7 +18,8 @@ class QPlainTextEdit;
 class TickBox;
 
 // A real main window on its own temporary share folder, in-memory settings store and recording message
-// reporter. Controls are found by their objectNames, as a user (or a screen reader) finds them.
+// reporter, refreshing far more often than the program does. Controls are found by their objectNames, as
+// a user (or a screen reader) finds them.
 class MainWindowFixture
 {
 public:
@@ -51,6 +53,13 @@ public:
     QPushButton* settingsButton() const;
     IntervalTimer* refreshTimer() const;
     QString liveText() const;
+
+    // Waits until the refresh timer has fired and the result of its read is on display.
+    void waitForTick() const;
+
+    // Quick enough that a test never waits long for a tick, slow enough to leave the window time for
+    // anything else.
+    static constexpr std::chrono::milliseconds refreshInterval{20};
 
     MemorySettingsStore settingsStore;
     FaultInjectingFileAccess files;

@@ -30,7 +30,8 @@ public:
                                Operation operation)
     {
         auto result = operation();
-        while (errorOf(result).loginNeeded && askAndRemember(parent, logins, shareLocation, errorOf(result)))
+        while (errorOf(result).is(FileError::Kind::loginNeeded) &&
+               askAndRemember(parent, logins, shareLocation, errorOf(result)))
             result = operation();
         return result;
     }

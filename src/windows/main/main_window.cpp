@@ -27,18 +27,18 @@
 
 namespace {
 
-constexpr int refreshInterval = 3000;
 const QColor paleYellow{255, 255, 192};
 const QColor paleGreen{192, 255, 192};
 const QColor white{255, 255, 255};
 
 } // namespace
 
-MainWindow::MainWindow(ProgramServices services, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
+MainWindow::MainWindow(ProgramServices services, std::chrono::milliseconds refreshInterval)
+    : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
     , m_services(services)
     , m_settings(services.settingsStore)
+    , m_refreshInterval(refreshInterval)
 {
     setObjectName(QStringLiteral("BD_CHATSLATE_MAIN"));
     setWindowTitle(WindowLook::mainCaption);
@@ -94,61 +94,68 @@ void MainWindow::createControls()
     connect(m_autoRefresh, &QCheckBox::stateChanged, this, &MainWindow::onAutoRefreshChanged);
     m_refreshButton = Controls::button(this, QStringLiteral("REFRESH_BUTTON"), QStringLiteral("Refresh"),
                                        Twips{5280, 4320, 1215, 495});
-    m_refreshButton->setEnabled(false);
     connect(m_refreshButton, &QPushButton::clicked, this, &MainWindow::onRefreshClicked);
     m_postButton = Controls::button(this, QStringLiteral("CHATSLATE_BUTTON"), QStringLiteral("CHATSLATE"),
                                     Twips{6720, 4320, 2055, 495});
-    m_postButton->setEnabled(false);
     connect(m_postButton, &QPushButton::clicked, this, &MainWindow::onPostClicked);
     m_exitButton = Controls::button(this, QStringLiteral("EXIT_BUTTON"), QStringLiteral("Exit"),
                                     Twips{9000, 4320, 1455, 495});
     connect(m_exitButton, &QPushButton::clicked, this, &QWidget::close);
 
-    // The lower band, outside the visible client area at the default size.
-    m_postToTop =
-        Controls::tickBox(this, QStringLiteral("POST_TO_TOP_TICKBOX"), QStringLiteral("Post To Top"),
-                          Twips{600, 5040, 1335, 255}, TickBox::ticked);
-    m_postToTop->hide();
-    m_postToBottom =
-        Controls::tickBox(this, QStringLiteral("POST_TO_BOTTOM_TICKBOX"), QStringLiteral("Post To Bottom"),
-                          Twips{2040, 5040, 1575, 255}, TickBox::unticked);
-    m_postToBottom->setEnabled(false);
-    m_postToBottom->hide();
-    m_refreshLight = new QLabel(this);
-    m_refreshLight->setObjectName(QStringLiteral("REFRESH_LIGHT_LABEL"));
-    WindowLook::place(m_refreshLight, 4080, 5040, 1335, 135);
-    WindowLook::setColours(m_refreshLight, white, WindowLook::black);
-    m_refreshLight->hide();
-    m_combinedText = Controls::multiLine(this, QStringLiteral("COMBINED_TEXT_TEXTBOX"),
-                                         QStringLiteral("COMBINED TEXT\r\n"), Twips{3240, 5400, 7335, 1095});
-    m_combinedText->setReadOnly(true);
-    m_emptyText =
-        Controls::lineEdit(this, QStringLiteral("EMPTY_TEXTBOX"), QString(), Twips{240, 5640, 615, 375});
-    m_emptyText->hide();
-    m_logFileName = Controls::lineEdit(this, QStringLiteral("SLASH_CHATSLATE_LIVE_LOG_FILENAME"),
-                                       LiveLogFormat::fileName, Twips{120, 6240, 2055, 285});
-    m_logFileName->hide();
-    m_shareLabel = Controls::titleLabel(this, QStringLiteral("BD_CHATSLATE_SHARE_LABEL"),
-                                        WindowLook::shareLabelCaption, Twips{120, 6600, 7575, 255}, 9.75);
-    m_shareLabel->setAutoFillBackground(false);
-    m_shareLabel->setPalette(palette());
-    m_shareLabel->hide();
     m_shareLocation = Controls::lineEdit(this, QStringLiteral("BD_CHATSLATE_SHARE_TEXTBOX"), QString(),
                                          Twips{120, 6840, 8775, 375});
     m_shareLocation->setFont(WindowLook::arialBold(9.75));
-    m_lineEnd = Controls::multiLine(this, QStringLiteral("LINE_END_TEXTBOX"),
-                                    CodePage::decode(LiveLogFormat::separator), Twips{9240, 6840, 735, 615});
-    m_lineEnd->setReadOnly(true);
-    for (QWidget* control : {static_cast<QWidget*>(m_postToTop), static_cast<QWidget*>(m_postToBottom),
-                             static_cast<QWidget*>(m_combinedText), static_cast<QWidget*>(m_emptyText),
-                             static_cast<QWidget*>(m_logFileName), static_cast<QWidget*>(m_shareLocation),
-                             static_cast<QWidget*>(m_lineEnd)})
-        Controls::keepOutOfFocus(control);
+    Controls::keepOutOfFocus(m_shareLocation);
+    createDesignOnlyControls();
 
     m_refreshTimer = new IntervalTimer(QStringLiteral("MAIN_TEXT_REFRESH_TIMER"), this);
     connect(m_refreshTimer, &IntervalTimer::tick, this, &MainWindow::onRefreshTick);
     // Switched together with the refresh timer; it never gets an interval and so never fires.
     m_refreshMonitor = new IntervalTimer(QStringLiteral("REFRESH_TIMER_MONITOR"), this);
+}
+
+// The rest of the lower band, outside the visible client area at the default size: nothing reads or
+// changes these, they are there so that every control of the design exists by its name and design text.
+void MainWindow::createDesignOnlyControls()
+{
+    using Controls::Twips;
+    // Posts always go to the top.
+    QWidget* postToTop =
+        Controls::tickBox(this, QStringLiteral("POST_TO_TOP_TICKBOX"), QStringLiteral("Post To Top"),
+                          Twips{600, 5040, 1335, 255}, TickBox::ticked);
+    QWidget* postToBottom =
+        Controls::tickBox(this, QStringLiteral("POST_TO_BOTTOM_TICKBOX"), QStringLiteral("Post To Bottom"),
+                          Twips{2040, 5040, 1575, 255}, TickBox::unticked);
+    postToBottom->setEnabled(false);
+    auto* refreshLight = new QLabel(this);
+    refreshLight->setObjectName(QStringLiteral("REFRESH_LIGHT_LABEL"));
+    WindowLook::place(refreshLight, 4080, 5040, 1335, 135);
+    WindowLook::setColours(refreshLight, white, WindowLook::black);
+    // The live log's constants, which the program takes from the live-log format.
+    QPlainTextEdit* combinedText =
+        Controls::multiLine(this, QStringLiteral("COMBINED_TEXT_TEXTBOX"),
+                            QStringLiteral("COMBINED TEXT\r\n"), Twips{3240, 5400, 7335, 1095});
+    combinedText->setReadOnly(true);
+    QWidget* emptyText =
+        Controls::lineEdit(this, QStringLiteral("EMPTY_TEXTBOX"), QString(), Twips{240, 5640, 615, 375});
+    QWidget* logFileName = Controls::lineEdit(this, QStringLiteral("SLASH_CHATSLATE_LIVE_LOG_FILENAME"),
+                                              LiveLogFormat::fileName, Twips{120, 6240, 2055, 285});
+    QPlainTextEdit* lineEnd =
+        Controls::multiLine(this, QStringLiteral("LINE_END_TEXTBOX"),
+                            CodePage::decode(LiveLogFormat::separator), Twips{9240, 6840, 735, 615});
+    lineEnd->setReadOnly(true);
+    ClickableLabel* shareLabel =
+        Controls::titleLabel(this, QStringLiteral("BD_CHATSLATE_SHARE_LABEL"), WindowLook::shareLabelCaption,
+                             Twips{120, 6600, 7575, 255}, 9.75);
+    shareLabel->setAutoFillBackground(false);
+    shareLabel->setPalette(palette());
+
+    for (QWidget* hidden : {postToTop, postToBottom, static_cast<QWidget*>(refreshLight), emptyText,
+                            logFileName, static_cast<QWidget*>(shareLabel)})
+        hidden->hide();
+    for (QWidget* field : {postToTop, postToBottom, static_cast<QWidget*>(combinedText), emptyText,
+                           logFileName, static_cast<QWidget*>(lineEnd)})
+        Controls::keepOutOfFocus(field);
 }
 
 void MainWindow::setTabOrder()
@@ -165,29 +172,33 @@ void MainWindow::load()
     m_placement->apply(m_settings.readPlacement(SettingsKeys::mainWindow));
     m_alwaysOnTop->setValue(m_settings.readTick(SettingsKeys::alwaysOnTop, SettingsKeys::alwaysOnTopDefault));
     m_shareLocation->setText(m_settings.readShareLocation());
+    // A stored tick runs the switch now, before the refresh timer has an interval.
     m_autoRefresh->setValue(m_settings.readTick(SettingsKeys::autoRefresh, SettingsKeys::autoRefreshDefault));
-    m_refreshTimer->setInterval(refreshInterval);
+    m_refreshTimer->setInterval(static_cast<int>(m_refreshInterval.count()));
     m_liveView->showStatus(StatusText::loading);
 
     if (!hasShareLocation()) {
-        setRefreshTimerEnabled(false);
-        m_autoRefresh->setEnabled(false);
-        m_postButton->setEnabled(false);
-        m_refreshButton->setEnabled(false);
+        enter(State::noShare);
         m_liveView->showStatus(StatusText::configure);
     } else if (m_autoRefresh->value() == TickBox::ticked) {
-        m_liveView->showStatus(StatusText::loading);
-        m_autoRefresh->setEnabled(true);
-        m_postButton->setEnabled(true);
-        m_refreshButton->setEnabled(true);
-        setRefreshTimerEnabled(true);
+        enter(State::autoRefreshOn);
     } else {
+        enter(State::autoRefreshOff);
         m_liveView->showStatus(StatusText::autoRefreshDisabled);
-        m_autoRefresh->setEnabled(true);
-        m_postButton->setEnabled(false);
-        m_refreshButton->setEnabled(false);
-        setRefreshTimerEnabled(false);
     }
+}
+
+void MainWindow::enter(State state)
+{
+    m_state = state;
+    const bool autoRefreshing = state == State::autoRefreshOn || state == State::posting;
+    setRefreshTimerEnabled(state == State::autoRefreshOn);
+    m_refreshMonitor->setEnabled(autoRefreshing);
+    m_autoRefresh->setEnabled(state != State::noShare);
+    m_postButton->setEnabled(state == State::autoRefreshOn);
+    m_refreshButton->setEnabled(autoRefreshing || state == State::autoRefreshUnticked);
+    m_settingsButton->setEnabled(!autoRefreshing);
+    m_ownText->setReadOnly(!autoRefreshing);
 }
 
 void MainWindow::runCloseSequence()
@@ -289,27 +300,20 @@ void MainWindow::takeSavedShareLocation(const QString& shareLocation)
 {
     m_shareLocation->setText(shareLocation);
     m_loginDeclined = false;
+    // Should this change the tick, the switch runs now, and what follows overrides what it set.
+    m_autoRefresh->setValue(TickBox::unticked);
     if (!hasShareLocation()) {
-        setRefreshTimerEnabled(false);
-        m_autoRefresh->setValue(TickBox::unticked);
-        m_autoRefresh->setEnabled(false);
-        m_postButton->setEnabled(false);
-        m_refreshButton->setEnabled(false);
-        m_ownText->setReadOnly(true);
+        enter(State::noShare);
         return;
     }
-    m_autoRefresh->setValue(TickBox::unticked);
-    m_autoRefresh->setEnabled(true);
-    setRefreshTimerEnabled(false);
-    m_postButton->setEnabled(false);
-    m_refreshButton->setEnabled(false);
-    m_ownText->setReadOnly(true);
+    enter(State::autoRefreshOff);
     m_liveView->showStatus(StatusText::autoRefreshDisabled);
 }
 
+// A location of blanks counts as one.
 bool MainWindow::hasShareLocation() const
 {
-    return m_shareLocation->text() != m_emptyText->text();
+    return !shareLocation().isEmpty();
 }
 
 QString MainWindow::shareLocation() const
@@ -330,27 +334,13 @@ QString MainWindow::ownTextAsTyped() const
 void MainWindow::onAutoRefreshChanged()
 {
     if (!hasShareLocation()) {
-        setRefreshTimerEnabled(false);
-        m_refreshMonitor->setEnabled(false);
         m_autoRefresh->setValue(TickBox::unticked);
-        m_autoRefresh->setEnabled(false);
-        m_postButton->setEnabled(false);
-        m_refreshButton->setEnabled(false);
+        enter(State::noShare);
     } else if (m_autoRefresh->value() == TickBox::ticked) {
-        setRefreshTimerEnabled(true);
-        m_refreshMonitor->setEnabled(true);
-        m_postButton->setEnabled(true);
-        m_refreshButton->setEnabled(true);
-        m_settingsButton->setEnabled(false);
-        m_ownText->setReadOnly(false);
+        enter(State::autoRefreshOn);
         m_liveView->showStatus(StatusText::autoRefreshEnabled);
     } else {
-        setRefreshTimerEnabled(false);
-        m_refreshMonitor->setEnabled(false);
-        m_postButton->setEnabled(false);
-        m_refreshButton->setEnabled(true);
-        m_settingsButton->setEnabled(true);
-        m_ownText->setReadOnly(true);
+        enter(State::autoRefreshUnticked);
     }
 }
 
@@ -415,42 +405,36 @@ void MainWindow::onRefreshClicked()
 
 void MainWindow::onPostClicked()
 {
-    if (m_postToTop->value() != TickBox::ticked)
-        return;
-    m_postButton->setEnabled(false);
-    setRefreshTimerEnabled(false);
-    const auto endPosting = [this] {
-        m_postButton->setEnabled(true);
-        setRefreshTimerEnabled(true);
-    };
+    enter(State::posting);
+    post();
+    enter(State::autoRefreshOn);
+}
 
+void MainWindow::post()
+{
     const CodePage::Encoded ownText = CodePage::encode(ownTextAsTyped());
     if (!ownText.unencodable.isEmpty() &&
         !m_services.messages.askToProceed(
             this, QStringLiteral("The live log cannot hold these characters of your text: %1\n\n"
                                  "Post the text with each of them replaced by \"?\"? Choose No to go back "
                                  "and change the text.")
-                      .arg(ownText.unencodable))) {
-        endPosting();
+                      .arg(ownText.unencodable)))
         return;
-    }
 
     m_loginDeclined = false;
     const LiveLog::PostResult result =
         LoginDialog::retryWithLogin(this, m_services.logins, shareLocation(), [&] {
             return LiveLog::post(m_services.files, shareLocation(), ownText.bytes);
         });
-    if (!result.read.error.failed())
+    if (result.logRead())
         m_liveView->showLog(result.read.bytes);
     if (result.failed()) {
         m_services.messages.showError(
             this, QStringLiteral("Your text was not posted; it is still in its field.\n\n") +
-                      LiveLog::describe(result.error()));
-        endPosting();
+                      LiveLog::describe(result));
         return;
     }
-    m_ownText->setPlainText(m_emptyText->text());
-    endPosting();
+    m_ownText->clear();
 }
 
 // Built afresh at every opening, so nothing of an earlier opening survives but what it stored.
@@ -459,7 +443,8 @@ void MainWindow::onSettingsClicked()
     // Auto refresh is off here; this only drops a Refresh read still under way, which a clear in the
     // settings window would make stale.
     setRefreshTimerEnabled(false);
-    SettingsWindow settingsWindow(m_services, *this);
+    SettingsWindow settingsWindow(m_services, this);
+    connect(&settingsWindow, &SettingsWindow::shareLocationSaved, this, &MainWindow::takeSavedShareLocation);
     settingsWindow.exec();
 }
 
@@ -471,17 +456,16 @@ void MainWindow::onCreatorClicked()
 // The timer stays off while a dialog is open: no tick reaches the share meanwhile, and none queues up.
 void MainWindow::withRefreshPaused(const std::function<void()>& dialog)
 {
-    const bool wasEnabled = m_refreshTimer->isEnabled();
     setRefreshTimerEnabled(false);
     dialog();
-    setRefreshTimerEnabled(wasEnabled);
+    setRefreshTimerEnabled(m_state == State::autoRefreshOn);
 }
 
 // A read the share refused for want of a login asks for one, unless the user declined since the last
 // Refresh, post or saved location; with a login the read runs again.
 bool MainWindow::askedForLogin(const FileError& error, const std::function<void()>& readAgain)
 {
-    if (!error.loginNeeded || m_loginDeclined)
+    if (!error.is(FileError::Kind::loginNeeded) || m_loginDeclined)
         return false;
     bool given = false;
     withRefreshPaused(

@@ -5,6 +5,7 @@
 #include "windows/common/program_services.h"
 
 #include <QWidget>
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -14,26 +15,25 @@ class CompactWindow;
 class FramePlacement;
 class IntervalTimer;
 class LiveView;
-class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 class TickBox;
 
 // BD_CHATSLATE_MAIN: the live log view, the own text and its post button, and the refresh cycle's
-// controls. All of its state lives in its controls.
+// controls, which one state makes usable or not.
 class MainWindow final : public QWidget
 {
     Q_OBJECT
 
 public:
-    // Builds the window in its design state and runs its load sequence; it is not shown yet.
-    explicit MainWindow(ProgramServices services, QWidget* parent = nullptr);
-    ~MainWindow() override;
+    static constexpr std::chrono::milliseconds defaultRefreshInterval{3000};
 
-    // What the settings window's "Save To Registry" does to this window once it has saved a share
-    // location: the location takes effect at once and auto refresh is left off.
-    void takeSavedShareLocation(const QString& shareLocation);
+    // Builds the window in its design state and runs its load sequence; it is not shown yet. Tests may
+    // refresh more often than the program does.
+    explicit MainWindow(ProgramServices services,
+                        std::chrono::milliseconds refreshInterval = defaultRefreshInterval);
+    ~MainWindow() override;
 
     // Runs the close sequence unless it has run already; every way the program ends passes here.
     // The compact window, when there is one, unloads first.
@@ -48,7 +48,23 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    // Which controls can be used. Posting needs auto refresh on, and the settings window needs it off.
+    enum class State
+    {
+        noShare,
+        // Entered by the load or a saved location: the first read waits for the switch.
+        autoRefreshOff,
+        // Entered by unticking the switch: Refresh still reads.
+        autoRefreshUnticked,
+        autoRefreshOn,
+        // A post under way: auto refresh on, without the post button and the refresh timer.
+        posting,
+    };
+    // Sets every control the state decides; the live view's text is left to the caller.
+    void enter(State state);
+
     void createControls();
+    void createDesignOnlyControls();
     void setTabOrder();
     void load();
 
@@ -60,8 +76,12 @@ private:
     void onRefreshTick();
     void onRefreshClicked();
     void onPostClicked();
+    void post();
     void onCreatorClicked();
     void onSettingsClicked();
+    // What the settings window's "Save To Registry" does to this window: the saved location takes
+    // effect at once and auto refresh is left off.
+    void takeSavedShareLocation(const QString& shareLocation);
     void onAlwaysOnTopChanged();
     // The compact window is the badge of a minimised main window with "Always On Top" ticked.
     void showCompactWindowWhileMinimised();
@@ -82,6 +102,8 @@ private:
 
     ProgramServices m_services;
     Settings m_settings;
+    const std::chrono::milliseconds m_refreshInterval;
+    State m_state = State::autoRefreshOff;
     FramePlacement* m_placement = nullptr;
     BackgroundReader* m_reader = nullptr;
     quint64 m_readTicket = 0;
@@ -100,15 +122,7 @@ private:
     QPushButton* m_refreshButton = nullptr;
     QPushButton* m_postButton = nullptr;
     QPushButton* m_exitButton = nullptr;
-    TickBox* m_postToTop = nullptr;
-    TickBox* m_postToBottom = nullptr;
-    QLabel* m_refreshLight = nullptr;
-    QPlainTextEdit* m_combinedText = nullptr;
-    QLineEdit* m_emptyText = nullptr;
-    QLineEdit* m_logFileName = nullptr;
-    QLabel* m_shareLabel = nullptr;
     QLineEdit* m_shareLocation = nullptr;
-    QPlainTextEdit* m_lineEnd = nullptr;
     IntervalTimer* m_refreshTimer = nullptr;
     IntervalTimer* m_refreshMonitor = nullptr;
 

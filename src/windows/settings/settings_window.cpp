@@ -11,7 +11,6 @@
 #include "windows/common/login_dialog.h"
 #include "windows/common/tick_box.h"
 #include "windows/common/window_look.h"
-#include "windows/main/main_window.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -22,11 +21,10 @@ const QString closeCaption = QStringLiteral("Close");
 
 } // namespace
 
-SettingsWindow::SettingsWindow(ProgramServices services, MainWindow& mainWindow)
-    : QDialog(&mainWindow, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                               Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+SettingsWindow::SettingsWindow(ProgramServices services, QWidget* owner)
+    : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                         Qt::WindowCloseButtonHint)
     , m_services(services)
-    , m_mainWindow(mainWindow)
     , m_settings(services.settingsStore)
 {
     setObjectName(QStringLiteral("BD_CHATSLATE_SETTINGS"));
@@ -155,7 +153,7 @@ void SettingsWindow::onSaveRegistryClicked()
     savePosition();
     const QString shareLocation = m_shareLocation->text();
     m_settings.saveShareLocation(shareLocation);
-    m_mainWindow.takeSavedShareLocation(shareLocation);
+    emit shareLocationSaved(shareLocation);
     finish();
 }
 

@@ -7,24 +7,27 @@
 
 class ClickableLabel;
 class FramePlacement;
-class MainWindow;
 class QLineEdit;
 class QPushButton;
 class TickBox;
 
 // BD_CHATSLATE_SETTINGS: the share location behind "Unlock", its loading from the share configuration
 // file and its saving, and the clear of the live log. Built afresh for every opening and shown modally
-// over the main window, whose share location a save changes at once.
+// over its owner, which a save hands the location to at once.
 class SettingsWindow final : public QDialog
 {
     Q_OBJECT
 
 public:
-    SettingsWindow(ProgramServices services, MainWindow& mainWindow);
+    SettingsWindow(ProgramServices services, QWidget* owner);
     ~SettingsWindow() override;
 
     // Every way of closing passes here (the close box, Esc, "Cancel"/"Close"): the position is saved.
     void done(int result) override;
+
+signals:
+    // "Save To Registry" has stored the location; the window is still open.
+    void shareLocationSaved(const QString& shareLocation);
 
 private:
     void createControls();
@@ -41,7 +44,6 @@ private:
     void onCreatorClicked();
 
     ProgramServices m_services;
-    MainWindow& m_mainWindow;
     Settings m_settings;
     FramePlacement* m_placement = nullptr;
 

@@ -29,7 +29,7 @@ public:
         QMutexLocker locker(&m_mutex);
         ++m_reads;
         if (!m_readFailure.isEmpty())
-            return {{}, {m_readFailure.arg(path)}};
+            return {{}, {FileError::Kind::other, m_readFailure.arg(path)}};
         if (const auto busy = takeBusy(m_busyReads, path))
             return {{}, *busy};
         locker.unlock();
@@ -41,32 +41,32 @@ public:
         if (mode == Create::newOnly)
             ++m_writes;
         if (!m_readOnly.isEmpty())
-            return {m_readOnly.arg(path)};
+            return readOnlyError(path);
         if (!m_diskFull.isEmpty() && mode == Create::replacingContent) {
             // The first half reaches the disk, then the space runs out.
             m_backend.writeAll(path, bytes.left(bytes.size() / 2), mode);
-            return {m_diskFull.arg(path)};
+            return {FileError::Kind::noSpace, m_diskFull.arg(path)};
         }
         locker.unlock();
         return m_backend.writeAll(path, bytes, mode);
     }
-    FileError replace(const QString& source, const QString& target) override
+    FileError replace(const QString& source, const QString& target, const QString& aside) override
     {
         QMutexLocker locker(&m_mutex);
         if (!m_readOnly.isEmpty())
-            return {m_readOnly.arg(target)};
+            return readOnlyError(target);
         if (!m_writeFailure.isEmpty())
-            return {m_writeFailure.arg(target)};
+            return {FileError::Kind::refused, m_writeFailure.arg(target)};
         if (const auto busy = takeBusy(m_busyReplaces, target))
             return *busy;
         locker.unlock();
-        return m_backend.replace(source, target);
+        return m_backend.replace(source, target, aside);
     }
     FileError remove(const QString& path) override
     {
         QMutexLocker locker(&m_mutex);
         if (!m_readOnly.isEmpty())
-            return {m_readOnly.arg(path)};
+            return readOnlyError(path);
         locker.unlock();
         return m_backend.remove(path);
     }
@@ -116,9 +116,12 @@ private:
         if (remaining <= 0)
             return std::nullopt;
         --remaining;
-        FileError error{QStringLiteral("Cannot open %1: the file is in use by another process").arg(path)};
-        error.busy = true;
-        return error;
+        return FileError{FileError::Kind::busy,
+                         QStringLiteral("Cannot open %1: the file is in use by another process").arg(path)};
+    }
+    FileError readOnlyError(const QString& path) const
+    {
+        return {FileError::Kind::readOnly, m_readOnly.arg(path)};
     }
 
     mutable QMutex m_mutex;
