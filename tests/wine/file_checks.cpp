@@ -374,14 +374,14 @@ void refusalsTellTheirCause()
     expect(NativeFileOps::replace(source, folderInPlace), Failure::notAFile, "replace a folder");
     expect(NativeFileOps::remove(folderInPlace), Failure::notAFile, "remove a folder");
 
-    // Wine lets root replace and delete a read-only file, as Linux does.
+    // Windows refuses a rename over a read-only file; Wine lets it through.
     const fs::path readOnly = folder() / L"read-only.LOG";
     const HANDLE file = CreateFileW(readOnly.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                     FILE_ATTRIBUTE_READONLY, nullptr);
     CloseHandle(file);
     const Status replaced = NativeFileOps::replace(source, readOnly);
     if (replaced.ok()) {
-        std::printf("  skipped the read-only file: this system lets this user replace it\n");
+        std::printf("  skipped the read-only file: this system lets a rename replace it\n");
     } else {
         expect(replaced, Failure::readOnly, "replace a read-only file");
         expect(NativeFileOps::remove(readOnly), Failure::readOnly, "remove a read-only file");
