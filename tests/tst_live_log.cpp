@@ -7,8 +7,13 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+
+#if !defined(Q_OS_WIN)
+#include <sys/stat.h>
+#endif
 
 #if defined(Q_OS_LINUX)
 #include <linux/capability.h>
@@ -68,6 +73,8 @@ private slots:
     void failedWriteKeepsOldLog();
     void serverSharePathsOffWindows();
     void logThatIsAFolder();
+    void logThatIsNoPlainFile_data();
+    void logThatIsNoPlainFile();
     void faultsLoseNothing_data();
     void faultsLoseNothing();
     void shareThatDisappearsAndComesBack();
@@ -77,6 +84,8 @@ private slots:
     void refusalsAreNotRetried();
     void lockOfAnotherWorkstation_data();
     void lockOfAnotherWorkstation();
+    void oddLocksEndUpRemoved_data();
+    void oddLocksEndUpRemoved();
     void leftoversOfACrashedWriter();
     void logMovedAsideByAnInterruptedReplace();
     void everyByteDecodesAndRoundTrips();
@@ -257,6 +266,60 @@ void LiveLogTest::logThatIsAFolder()
     QVERIFY(LiveLog::post(m_files, m_share->path(), "x").failed());
     QVERIFY(LiveLog::clear(m_files, m_share->path()).failed());
     QVERIFY(QFileInfo(m_share->filePath(QStringLiteral("CHATSLATE-LIVE.LOG"))).isDir());
+}
+
+void LiveLogTest::logThatIsNoPlainFile_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("readable");
+    QTest::addColumn<QString>("messagePart");
+    QTest::newRow("named pipe") << "fifo" << false << "named pipe";
+    QTest::newRow("link to a device") << "device" << false << "a device";
+    QTest::newRow("link to a file outside the share") << "outside" << true << "symbolic link";
+}
+
+// Nothing blocks on it, nothing is written through it, and no rename puts a plain file in its place.
+void LiveLogTest::logThatIsNoPlainFile()
+{
+#if defined(Q_OS_WIN)
+    QSKIP("FIFOs and devices are POSIX file kinds");
+#else
+    QFETCH(QString, kind);
+    QFETCH(bool, readable);
+    QFETCH(QString, messagePart);
+    const QString share = m_share->path();
+    QTemporaryDir elsewhere;
+    const QString outside = elsewhere.filePath(QStringLiteral("log"));
+    if (kind == "fifo") {
+        QCOMPARE(::mkfifo(QFile::encodeName(logPath()).constData(), 0600), 0);
+    } else {
+        QFile target(outside);
+        QVERIFY(target.open(QIODevice::WriteOnly));
+        target.write("outside \r\n \r\n\r\n\r\n");
+        target.close();
+        QVERIFY(QFile::link(kind == "device" ? QStringLiteral("/dev/null") : outside, logPath()));
+    }
+    const QFileInfo before(logPath());
+
+    const FileReadResult read = LiveLog::read(m_files, share);
+    QCOMPARE(read.error.failed(), !readable);
+    if (!readable)
+        QVERIFY2(read.error.message.contains(messagePart) && read.error.message.contains(logPath()),
+                 qPrintable(read.error.message));
+    const LiveLog::PostResult post = LiveLog::post(m_files, share, "x");
+    QVERIFY(post.failed());
+    QVERIFY2(post.error().message.contains(messagePart), qPrintable(post.error().message));
+    QVERIFY(LiveLog::clear(m_files, share).failed());
+
+    const QFileInfo after(logPath());
+    QCOMPARE(after.isSymLink(), before.isSymLink());
+    QCOMPARE(after.isFile(), before.isFile());
+    QFile target(outside);
+    if (target.open(QIODevice::ReadOnly))
+        QCOMPARE(target.readAll(), QByteArray("outside \r\n \r\n\r\n\r\n"));
+    QCOMPARE(QDir(share).entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList{QStringLiteral("CHATSLATE-LIVE.LOG")});
+#endif
 }
 
 void LiveLogTest::faultsLoseNothing_data()
@@ -452,6 +515,68 @@ void LiveLogTest::lockOfAnotherWorkstation()
     QVERIFY(!LiveLog::post(m_files, share, "mine", timing).failed());
 }
 
+void LiveLogTest::oddLocksEndUpRemoved_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("messagePart");
+    QTest::newRow("dated in the future") << "future"
+                                         << "dated in the future";
+    QTest::newRow("half-written") << "half"
+                                  << "names no workstation";
+    QTest::newRow("huge") << "huge"
+                          << "names no workstation";
+    QTest::newRow("a folder") << "folder"
+                              << "Is a directory";
+    QTest::newRow("a named pipe") << "fifo"
+                                  << "named pipe";
+}
+
+// Each is refused at first with what is wrong with it, and removed once it has stayed unchanged past the
+// stale age: none stops posts for good.
+void LiveLogTest::oddLocksEndUpRemoved()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, messagePart);
+    const QString share = m_share->path();
+    FaultInjectingFileAccess files;
+    QVERIFY(!LiveLog::clear(files, share).failed());
+    if (kind == "folder") {
+        QVERIFY(QDir().mkdir(lockPath()));
+    } else if (kind == "fifo") {
+#if defined(Q_OS_WIN)
+        QSKIP("FIFOs are a POSIX file kind");
+#else
+        QCOMPARE(::mkfifo(QFile::encodeName(lockPath()).constData(), 0600), 0);
+#endif
+    } else if (kind == "huge") {
+        QFile lock(lockPath());
+        QVERIFY(lock.open(QIODevice::WriteOnly));
+        QVERIFY(lock.resize(qint64(256) << 20));
+    } else if (kind == "half") {
+        writeLock("BD-ChatSlate live log lock\r\n", std::chrono::seconds(0));
+    } else {
+        writeLock("BD-ChatSlate live log lock\r\nhost=OTHER-PC\r\nprocess=4242\r\ntoken=5eed\r\n",
+                  std::chrono::seconds(-3600));
+    }
+
+    LiveLog::Timing refused;
+    refused.lockWait = std::chrono::milliseconds(100);
+    const LiveLog::PostResult first = LiveLog::post(files, share, "lost", refused);
+    QVERIFY(first.failed());
+    QVERIFY2(first.error().message.contains(messagePart) && first.error().message.contains(lockPath()),
+             qPrintable(first.error().message));
+
+    LiveLog::Timing shortStaleAge;
+    shortStaleAge.lockWait = std::chrono::seconds(5);
+    shortStaleAge.staleAfter = std::chrono::milliseconds(300);
+    const LiveLog::PostResult later = LiveLog::post(files, share, "mine", shortStaleAge);
+    QVERIFY2(!later.failed(), qPrintable(later.error().message));
+    QCOMPARE(log(), QByteArray("mine \r\n \r\n\r\n\r\n"));
+    QVERIFY(!QFileInfo::exists(lockPath()));
+    // Of a lock only its first few lines are ever read.
+    QVERIFY(files.largestRead() < 64 * 1024);
+}
+
 void LiveLogTest::leftoversOfACrashedWriter()
 {
     const QString share = m_share->path();
@@ -464,17 +589,30 @@ void LiveLogTest::leftoversOfACrashedWriter()
         QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(-ageSeconds),
                                  QFileDevice::FileModificationTime));
     };
+    QProcess ended;
+    ended.start(QStringLiteral("true"));
+    QVERIFY(ended.waitForStarted());
+    const LiveLog::Writer endedHere{LiveLog::Writer::self().host, ended.processId()};
+    QVERIFY(ended.waitForFinished());
+    const LiveLog::Writer runningHere{LiveLog::Writer::self().host, 1};
     leave(QStringLiteral("CHATSLATE-LIVE.LOG.OTHER-PC-17.TMP"), 3600);
-    leave(QStringLiteral("CHATSLATE-LIVE.LOG.OTHER-PC-18.TMP"), 10);
+    leave(QStringLiteral("CHATSLATE-LIVE.LOG.OTHER-PC-18.TMP"), 2);
     leave(QStringLiteral("CHATSLATE-LIVE.LOG.OTHER-PC-19.CLOCK"), 3600);
+    leave(QStringLiteral("CHATSLATE-LIVE.LOG.OTHER-PC-20.TMP"), 60);
+    leave(QStringLiteral("CHATSLATE-LIVE.LOG.%1.TMP").arg(endedHere.fileTag()), 0);
+    leave(QStringLiteral("CHATSLATE-LIVE.LOG.%1.TMP").arg(runningHere.fileTag()), 0);
     leave(QStringLiteral("CHATSLATE-LIVE.LOG.NOTES"), 3600);
 
     QVERIFY(!LiveLog::post(m_files, share, "x").failed());
     QCOMPARE(LiveLog::read(m_files, share).bytes, QByteArray("x \r\n \r\n\r\n\r\n"));
-    // The fresh one may belong to a writer at work; what is no writer's file stays too.
-    QCOMPARE(filesInShare(),
-             QStringList({QStringLiteral("CHATSLATE-LIVE.LOG"), QStringLiteral("CHATSLATE-LIVE.LOG.NOTES"),
-                          QStringLiteral("CHATSLATE-LIVE.LOG.OTHER-PC-18.TMP")}));
+    // Those of a process here that has ended go at once, those of other workstations past the stale age.
+    // The fresh one of another workstation and that of a process still running here may belong to a writer
+    // at work; what is no writer's file stays too.
+    QStringList kept{QStringLiteral("CHATSLATE-LIVE.LOG"), QStringLiteral("CHATSLATE-LIVE.LOG.NOTES"),
+                     QStringLiteral("CHATSLATE-LIVE.LOG.OTHER-PC-18.TMP"),
+                     QStringLiteral("CHATSLATE-LIVE.LOG.%1.TMP").arg(runningHere.fileTag())};
+    kept.sort();
+    QCOMPARE(filesInShare(), kept);
 }
 
 // A file server whose rename cannot replace a file makes the writer move the old log aside first; this

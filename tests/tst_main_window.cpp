@@ -2,9 +2,11 @@
 #include "support/main_window_fixture.h"
 #include "windows/common/interval_timer.h"
 #include "windows/common/tick_box.h"
+#include "windows/main/background_reader.h"
 #include "windows/main/live_view.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -13,6 +15,7 @@
 #include <QScrollBar>
 #include <QSemaphore>
 #include <QTest>
+#include <QWaitCondition>
 
 class MainWindowTest : public QObject
 {
@@ -28,6 +31,7 @@ private slots:
     void unchangedLogLeavesViewAlone();
     void refreshButton();
     void deadShareDoesNotFreezeTheWindow();
+    void stuckReadsAreGivenUpOn();
     void postWritesExactBytes();
     void postKeepsTextAsTyped();
     void failedPostKeepsEverything_data();
@@ -300,6 +304,41 @@ public:
     QSemaphore entered, answer, answered;
 };
 
+// A share whose reads do not return while it is stuck, as on a hung network mount.
+class StuckShare final : public FaultInjectingFileAccess
+{
+public:
+    FileReadResult readAll(const QString& path) override
+    {
+        QMutexLocker locker(&m_stuckMutex);
+        ++m_inside;
+        while (m_stuck)
+            m_answering.wait(&m_stuckMutex);
+        locker.unlock();
+        FileReadResult result = FaultInjectingFileAccess::readAll(path);
+        locker.relock();
+        --m_inside;
+        return result;
+    }
+    void setStuck(bool stuck)
+    {
+        QMutexLocker locker(&m_stuckMutex);
+        m_stuck = stuck;
+        m_answering.wakeAll();
+    }
+    int readsUnderWay()
+    {
+        QMutexLocker locker(&m_stuckMutex);
+        return m_inside;
+    }
+
+private:
+    QMutex m_stuckMutex;
+    QWaitCondition m_answering;
+    bool m_stuck = false;
+    int m_inside = 0;
+};
+
 } // namespace
 
 void MainWindowTest::deadShareDoesNotFreezeTheWindow()
@@ -328,6 +367,49 @@ void MainWindowTest::deadShareDoesNotFreezeTheWindow()
         QCOMPARE(window.findChild<LiveView*>("BD_CHATSLATE_LIVE_TEXTBOX")->toPlainText(),
                  StatusText::loading);
         QVERIFY(!timer->isRunning());
+        window.close();
+    }
+}
+
+void MainWindowTest::stuckReadsAreGivenUpOn()
+{
+    QTemporaryDir share;
+    const QString logPath = share.filePath(QStringLiteral("CHATSLATE-LIVE.LOG"));
+    QFile log(logPath);
+    QVERIFY(log.open(QIODevice::WriteOnly));
+    log.write("hello \r\n \r\n\r\n\r\n");
+    log.close();
+    MemorySettingsStore store;
+    store.values().insert("BD_CHATSLATE_SHARE", share.path());
+    store.values().insert("AUTO_REFRESH_TICKBOX", "1");
+    StuckShare files;
+    RecordingReporter messages;
+    files.setStuck(true);
+    {
+        MainWindow window({store, files, messages});
+        window.findChild<BackgroundReader*>()->setTimeLimit(std::chrono::milliseconds(50));
+        window.show();
+        auto* timer = window.findChild<IntervalTimer*>("MAIN_TEXT_REFRESH_TIMER");
+        auto* view = window.findChild<LiveView*>("BD_CHATSLATE_LIVE_TEXTBOX");
+
+        // However many reads stay stuck, every tick ends and says which file it cannot read.
+        for (int round = 0; round < 8; ++round) {
+            emit timer->tick();
+            QTRY_VERIFY(timer->isRunning());
+            QVERIFY2(view->toPlainText().startsWith("BD-ChatSlate - Live Log - Cannot read " + logPath),
+                     qPrintable(view->toPlainText()));
+        }
+        QVERIFY(messages.errors().isEmpty());
+
+        // Once the share answers, refresh shows the log again without a restart.
+        files.setStuck(false);
+        for (int round = 0; round < 100 && !view->shownLog(); ++round) {
+            QTest::qWait(20);
+            emit timer->tick();
+            QTRY_VERIFY(timer->isRunning());
+        }
+        QCOMPARE(view->shownLog(), std::optional<QByteArray>("hello \r\n \r\n\r\n\r\n"));
+        QTRY_COMPARE(files.readsUnderWay(), 0);
         window.close();
     }
 }

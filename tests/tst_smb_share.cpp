@@ -248,6 +248,16 @@ void SmbShareTest::crashedWriterOfAnotherWorkstation()
     QVERIFY2(!posted.failed(), qPrintable(posted.error().message));
     QCOMPARE(readFile(guestLog()), QByteArray("after it \r\n \r\nbefore the crash \r\n \r\n\r\n\r\n\r\n"));
     QCOMPARE(QDir(m_server.guestFolder()).entryList(QDir::Files), QStringList{"CHATSLATE-LIVE.LOG"});
+
+    // A folder in the lock's place goes too, once it has stayed as it is past the stale age.
+    QVERIFY(QDir(m_server.guestFolder()).mkdir("CHATSLATE-LIVE.LOG.LOCK"));
+    LiveLog::Timing timing;
+    timing.staleAfter = std::chrono::milliseconds(300);
+    timing.lockWait = std::chrono::milliseconds(5000);
+    const LiveLog::PostResult pastFolder = LiveLog::post(system.files(), guestLocation, "past it", timing);
+    QVERIFY2(!pastFolder.failed(), qPrintable(pastFolder.error().message));
+    QCOMPARE(QDir(m_server.guestFolder()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+             QStringList{"CHATSLATE-LIVE.LOG"});
 }
 
 // A log another tool put on the share, in the code page Windows workstations write.

@@ -2,6 +2,7 @@
 
 #include "livelog/live_log_format.h"
 #include "platform/message_text.h"
+#include "platform/native_file_ops.h"
 
 namespace {
 
@@ -21,9 +22,32 @@ QString pathBeside(const QString& logPath, const QString& name)
     return logPath.chopped(LiveLogFormat::fileName.size() - 1) + name;
 }
 
-// Temporary files are never read as the log; those of a crashed writer go once they are old on the
-// server's clock. The old log moved aside is of no use once the new one is in place, but a reader may
-// have held it open when it should have gone. Best effort: the post has succeeded already.
+// The tag of a temporary file or clock probe that a writer leaves beside the log; empty for other files.
+QString writerTagOf(const QString& name)
+{
+    for (const QLatin1String suffix : {QLatin1String(".TMP"), QLatin1String(".CLOCK")}) {
+        if (name.endsWith(suffix))
+            return name.mid(besidePrefix().size()).chopped(suffix.size());
+    }
+    return {};
+}
+
+// Whether the writer that left this file is surely gone: a process of this host that no longer runs, or
+// any writer once the file is older on the server's clock than a lock that nobody refreshes. The lock is
+// held meanwhile, so no writer at work owns an older one.
+bool leftBehind(FileAccess& files, const QString& path, const QString& tag, qint64 now,
+                const LiveLog::Timing& timing)
+{
+    const LiveLog::Writer& self = LiveLog::Writer::self();
+    if (const std::optional<qint64> process = self.processOnThisHost(tag))
+        return *process != self.process && !NativeFileOps::processRunning(*process);
+    const FileTimeResult written = files.modificationTime(path);
+    return !written.error.failed() && now - written.msecsSinceEpoch > timing.staleAfter.count();
+}
+
+// Temporary files are never read as the log; those of a crashed writer go. The old log moved aside is of
+// no use once the new one is in place, but a reader may have held it open when it should have gone.
+// Best effort: the post has succeeded already.
 void removeLeftovers(FileAccess& files, const QString& logPath, const LiveLog::Timing& timing)
 {
     const FileListResult beside = files.listBeside(logPath, besidePrefix());
@@ -33,15 +57,8 @@ void removeLeftovers(FileAccess& files, const QString& logPath, const LiveLog::T
     const QString aside = LiveLogFormat::asidePath(logPath);
     for (const QString& name : beside.names) {
         const QString path = pathBeside(logPath, name);
-        if (path == aside) {
-            files.remove(path);
-            continue;
-        }
-        if (!name.endsWith(QLatin1String(".TMP")) && !name.endsWith(QLatin1String(".CLOCK")))
-            continue;
-        const FileTimeResult written = files.modificationTime(path);
-        if (!written.error.failed() &&
-            now.msecsSinceEpoch - written.msecsSinceEpoch > timing.leftoverAge.count())
+        const QString tag = writerTagOf(name);
+        if (path == aside || (!tag.isEmpty() && leftBehind(files, path, tag, now.msecsSinceEpoch, timing)))
             files.remove(path);
     }
 }

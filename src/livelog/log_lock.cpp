@@ -1,9 +1,13 @@
 #include "livelog/log_lock.h"
 
+#include "platform/local_file_access.h"
+#include "platform/message_text.h"
 #include "platform/native_file_ops.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QHash>
+#include <QMutex>
 #include <QRandomGenerator>
 #include <QSysInfo>
 
@@ -16,6 +20,11 @@ using std::chrono::milliseconds;
 
 // How often the age of the same lock is asked of the server while waiting for it.
 constexpr milliseconds ageCheckInterval{500};
+// How far a lock's time may lie ahead of the server's own before it counts as dated in the future: the
+// two times come from one clock, but not always at the same resolution.
+constexpr qint64 clockSlackMs = 2000;
+// A lock of this program is a few short lines; of anything else at that place no more is read.
+constexpr qsizetype lockReadLimit = 4096;
 
 // Short random pauses, growing, so that waiting writers do not retry in step.
 milliseconds pauseBeforeTry(int round)
@@ -40,6 +49,18 @@ QString Writer::fileTag() const
             character = QLatin1Char('_');
     }
     return tag + QLatin1Char('-') + QString::number(process);
+}
+
+std::optional<qint64> Writer::processOnThisHost(const QString& tag) const
+{
+    const QString hostPart = Writer{host, 0}.fileTag().chopped(1);
+    if (!tag.startsWith(hostPart))
+        return std::nullopt;
+    bool isNumber = false;
+    const qint64 processId = tag.mid(hostPart.size()).toLongLong(&isNumber);
+    if (!isNumber || processId <= 0)
+        return std::nullopt;
+    return processId;
 }
 
 LogLock::LogLock(FileAccess& files, const QString& logPath, const Timing& timing)
@@ -97,12 +118,9 @@ FileError LogLock::acquire()
         }
         if (!created.is(FileError::Kind::alreadyExists))
             return created;
-        const FileReadResult current = retryWhileBusy([&] { return m_files.readAll(m_lockPath); });
-        bool removed = current.error.is(FileError::Kind::missing);
-        if (!current.error.failed()) {
-            holder = parse(current.bytes);
-            removed = isStale(holder) && removeIfUnchanged(holder);
-        }
+        holder = inspect();
+        const bool removed =
+            holder.readError.is(FileError::Kind::missing) || (isStale(holder) && removeIfUnchanged(holder));
         if (Clock::now() >= deadline)
             return heldBy(holder);
         if (!removed)
@@ -110,7 +128,38 @@ FileError LogLock::acquire()
     }
 }
 
-bool LogLock::isStale(const Holder& holder)
+// For each lock path, the lock last seen there and when it was first seen, by the file server's clock.
+// Kept across posts, since one post waits less than the stale age.
+struct LogLock::Sightings
+{
+    struct Sighting
+    {
+        Holder lock;
+        qint64 firstSeen = 0;
+    };
+    QMutex mutex;
+    QHash<QString, Sighting> byPath;
+};
+
+LogLock::Sightings& LogLock::sightings()
+{
+    static Sightings shared;
+    return shared;
+}
+
+LogLock::Holder LogLock::inspect()
+{
+    const FileReadResult read = retryWhileBusy([&] { return m_files.readStart(m_lockPath, lockReadLimit); });
+    Holder holder = parse(read.bytes);
+    holder.readError = read.error;
+    if (read.error.is(FileError::Kind::missing))
+        return holder;
+    if (const FileTimeResult modified = m_files.modificationTime(m_lockPath); !modified.error.failed())
+        holder.modified = modified.msecsSinceEpoch;
+    return holder;
+}
+
+bool LogLock::isStale(Holder& holder)
 {
     const Writer& self = Writer::self();
     if (holder.host == self.host && holder.process > 0 && holder.process != self.process &&
@@ -118,36 +167,58 @@ bool LogLock::isStale(const Holder& holder)
         return true;
     // Another host's process cannot be asked, and its clock is its own: only the lock's age on the
     // server says that its writer is gone.
-    const Clock::time_point now = Clock::now();
-    if (m_aged == holder.bytes && now - m_agedAt < ageCheckInterval)
+    const Clock::time_point checked = Clock::now();
+    if (m_aged && m_aged->sameAs(holder) && checked - m_agedAt < ageCheckInterval) {
+        holder.datedAhead = m_aged->datedAhead;
         return false;
-    m_aged = holder.bytes;
-    m_agedAt = now;
-    return olderThanStaleLimit();
+    }
+    m_agedAt = checked;
+    const std::optional<qint64> now = serverNow();
+    if (now && holder.modified) {
+        holder.datedAhead = *holder.modified > *now + clockSlackMs;
+        if (*holder.modified <= *now && *now - *holder.modified > m_timing.staleAfter.count())
+            return true;
+    }
+    m_aged = holder;
+    // A lock dated in the future, half-written or unreadable has no age to go by; one that stays as it is
+    // is no writer's, since a writer at work rewrites its lock and every rewrite gets a new time.
+    return now && unchangedPastStaleAge(holder, *now);
 }
 
 // Network clients cache file times and workstations' clocks differ, so the lock's time is compared
 // with that of a file written just now in the same folder: both times come from the server.
-bool LogLock::olderThanStaleLimit()
+std::optional<qint64> LogLock::serverNow()
 {
     const QString probe = m_logPath + QLatin1Char('.') + Writer::self().fileTag() + QStringLiteral(".CLOCK");
     if (m_files.writeAll(probe, {}, FileAccess::Create::replacingContent).failed())
-        return false;
+        return std::nullopt;
     const FileTimeResult now = m_files.modificationTime(probe);
     m_files.remove(probe);
-    const FileTimeResult locked = m_files.modificationTime(m_lockPath);
-    if (now.error.failed() || locked.error.failed())
+    if (now.error.failed())
+        return std::nullopt;
+    return now.msecsSinceEpoch;
+}
+
+bool LogLock::unchangedPastStaleAge(const Holder& holder, qint64 now)
+{
+    Sightings& all = sightings();
+    const QMutexLocker locker(&all.mutex);
+    Sightings::Sighting& seen = all.byPath[m_lockPath];
+    // A server clock set back starts the count again.
+    if (!seen.lock.sameAs(holder) || now < seen.firstSeen) {
+        seen = {holder, now};
         return false;
-    return now.msecsSinceEpoch - locked.msecsSinceEpoch > m_timing.staleAfter.count();
+    }
+    return now - seen.firstSeen > m_timing.staleAfter.count();
 }
 
 // Another waiter may have removed the stale lock and taken its own meanwhile; that one stays.
 bool LogLock::removeIfUnchanged(const Holder& holder)
 {
-    const FileReadResult again = retryWhileBusy([&] { return m_files.readAll(m_lockPath); });
-    if (again.error.failed() || again.bytes != holder.bytes)
+    if (!inspect().sameAs(holder))
         return false;
-    return !retryWhileBusy([&] { return m_files.remove(m_lockPath); }).failed();
+    m_removeFailure = retryWhileBusy([&] { return m_files.remove(m_lockPath); });
+    return !m_removeFailure.failed();
 }
 
 // Nobody judges a lock stale before it is this old, so until then it is surely still this writer's.
@@ -160,13 +231,14 @@ FileError LogLock::keepAlive()
 {
     if (!m_held || !heldLong())
         return {};
-    const FileReadResult current = retryWhileBusy([&] { return m_files.readAll(m_lockPath); });
+    const FileReadResult current =
+        retryWhileBusy([&] { return m_files.readStart(m_lockPath, lockReadLimit); });
     if (current.error.failed() || current.bytes != m_content) {
         m_held = false;
         return {FileError::Kind::other,
                 QStringLiteral("Cannot change %1: this post took so long that another one took over its lock "
                                "%2. Nothing was written.")
-                    .arg(m_logPath, m_lockPath)};
+                    .arg(LocalFileAccess::messagePath(m_logPath), LocalFileAccess::messagePath(m_lockPath))};
     }
     // Rewriting the content, rather than setting a time, makes the server stamp it with its own clock.
     FileError refreshed = retryWhileBusy(
@@ -183,7 +255,8 @@ void LogLock::release()
         return;
     m_held = false;
     if (heldLong()) {
-        const FileReadResult current = retryWhileBusy([&] { return m_files.readAll(m_lockPath); });
+        const FileReadResult current =
+            retryWhileBusy([&] { return m_files.readStart(m_lockPath, lockReadLimit); });
         if (current.error.failed() || current.bytes != m_content)
             return;
     }
@@ -192,18 +265,41 @@ void LogLock::release()
 
 FileError LogLock::heldBy(const Holder& holder) const
 {
-    if (holder.host.isEmpty()) {
-        return {FileError::Kind::busy,
-                QStringLiteral(
-                    "Cannot change %1: another post holds its lock %2 and has not named itself yet.\n\n"
-                    "Try again in a moment.")
-                    .arg(m_logPath, m_lockPath)};
+    const QString lockPath = LocalFileAccess::messagePath(m_lockPath);
+    QString what;
+    if (holder.readError.is(FileError::Kind::missing)) {
+        what = QStringLiteral("other posts hold its lock %1 one after another").arg(lockPath);
+    } else if (holder.readError.failed()) {
+        what = QStringLiteral("its lock %1 cannot be read (%2)").arg(lockPath, holder.readError.message);
+    } else if (holder.host.isEmpty()) {
+        what = QStringLiteral("its lock %1 names no workstation: it is half-written or not a lock of this "
+                              "program")
+                   .arg(lockPath);
+    } else {
+        what = QStringLiteral("another post holds its lock %1: workstation %2, process %3, since %4 by that "
+                              "workstation's clock")
+                   .arg(lockPath, holder.host, QString::number(holder.process),
+                        holder.since.isEmpty() ? QStringLiteral("an unknown time") : holder.since);
+        if (holder.datedAhead)
+            what += QStringLiteral(", and the lock is dated in the future by the file server's clock");
     }
-    return {FileError::Kind::busy,
-            QStringLiteral("Cannot change %1: another post holds its lock %2: workstation %3, process %4, "
-                           "since %5 by that workstation's clock.\n\nTry again in a moment.")
-                .arg(m_logPath, m_lockPath, holder.host, QString::number(holder.process),
-                     holder.since.isEmpty() ? QStringLiteral("an unknown time") : holder.since)};
+    FileError::Kind kind = FileError::Kind::busy;
+    QString advice = QStringLiteral("Try again in a moment.");
+    if (m_removeFailure.failed()) {
+        kind = m_removeFailure.kind;
+        advice =
+            QStringLiteral("It was left behind but cannot be removed (%1). Delete it by hand while nobody "
+                           "posts.")
+                .arg(m_removeFailure.message);
+    } else if (holder.odd()) {
+        advice = QStringLiteral("It counts as left behind once it has stayed unchanged for %1 seconds: try "
+                                "again then.")
+                     .arg(std::chrono::duration_cast<std::chrono::seconds>(m_timing.staleAfter).count());
+    }
+    return {kind,
+            MessageText::withAdvice(
+                QStringLiteral("Cannot change %1: %2").arg(LocalFileAccess::messagePath(m_logPath), what),
+                advice)};
 }
 
 } // namespace LiveLog

@@ -12,10 +12,9 @@ struct Timing
 {
     // How long a post waits for another workstation's post before it gives up.
     std::chrono::milliseconds lockWait{defaultLockWait};
-    // A lock older than this on the file server's clock belongs to a writer that is gone.
+    // A lock older than this on the file server's clock, or unchanged for this long by it, belongs to a
+    // writer that is gone; so do its temporary files.
     std::chrono::milliseconds staleAfter{10000};
-    // Temporary files of a crashed writer older than this are removed.
-    std::chrono::milliseconds leftoverAge{std::chrono::minutes(5)};
 };
 
 template <typename Call> auto retryWhileBusy(Call call)
@@ -32,6 +31,8 @@ struct Writer
     static const Writer& self();
     // Host and process, safe in a file name.
     QString fileTag() const;
+    // The process that a file tag names when it is one of this writer's host.
+    std::optional<qint64> processOnThisHost(const QString& tag) const;
 };
 
 // The exclusive lock beside the live log that serialises posts and clears between workstations: a file
@@ -55,17 +56,39 @@ public:
     void release();
 
 private:
+    // What one look at the lock found.
     struct Holder
     {
         QByteArray bytes;
+        FileError readError;
+        // By the file server's clock, when it could be asked.
+        std::optional<qint64> modified;
         QString host;
         qint64 process = 0;
         QString token;
         QString since;
+        // Its time is ahead of the file server's clock, so its age says nothing.
+        bool datedAhead = false;
+
+        bool sameAs(const Holder& other) const
+        {
+            return bytes == other.bytes && readError.message == other.readError.message &&
+                   modified == other.modified;
+        }
+        // Whether only staying unchanged can show that its writer is gone.
+        bool odd() const
+        {
+            return !readError.is(FileError::Kind::missing) &&
+                   (readError.failed() || host.isEmpty() || datedAhead);
+        }
     };
+    struct Sightings;
+    static Sightings& sightings();
     static Holder parse(const QByteArray& bytes);
-    bool isStale(const Holder& holder);
-    bool olderThanStaleLimit();
+    Holder inspect();
+    bool isStale(Holder& holder);
+    std::optional<qint64> serverNow();
+    bool unchangedPastStaleAge(const Holder& holder, qint64 now);
     bool removeIfUnchanged(const Holder& holder);
     bool heldLong() const;
     FileError heldBy(const Holder& holder) const;
@@ -78,8 +101,10 @@ private:
     bool m_held = false;
     std::chrono::steady_clock::time_point m_refreshed;
     // The lock whose age was last asked of the server, and when.
-    std::optional<QByteArray> m_aged;
+    std::optional<Holder> m_aged;
     std::chrono::steady_clock::time_point m_agedAt;
+    // Why a lock left behind could not be removed.
+    FileError m_removeFailure;
 };
 
 } // namespace LiveLog

@@ -88,6 +88,14 @@ public:
 
     // Reads until the end of the file, whatever size the file system reported before.
     virtual FileReadResult readAll(const QString& path) = 0;
+    // Reads at most the first maxBytes bytes, for a file that is only looked into and may be anything,
+    // such as a lock. A backend that cannot stop early reads it all and drops the rest.
+    virtual FileReadResult readStart(const QString& path, qsizetype maxBytes)
+    {
+        FileReadResult result = readAll(path);
+        result.bytes.truncate(maxBytes);
+        return result;
+    }
 
     // Writes the whole content and flushes it to the storage before it returns. A newOnly file that could
     // not be written whole is removed again.
@@ -98,6 +106,7 @@ public:
     // first and removes it after: while the target is missing, that file holds it.
     virtual FileError replace(const QString& source, const QString& target, const QString& aside) = 0;
 
+    // Removes a file; a backend may also remove an empty folder in its place.
     virtual FileError remove(const QString& path) = 0;
 
     virtual FileTimeResult modificationTime(const QString& path) = 0;

@@ -4,6 +4,7 @@
 #include "platform/server_share_path.h"
 
 #include <QFile>
+#include <limits>
 #include <optional>
 
 namespace {
@@ -89,12 +90,22 @@ QString LocalFileAccess::nativePath(const QString& path)
 #endif
 }
 
+QString LocalFileAccess::messagePath(const QString& path)
+{
+    return ServerSharePath::isServerSharePath(path) ? path : nativePath(path);
+}
+
 FileReadResult LocalFileAccess::readAll(const QString& path)
+{
+    return readStart(path, std::numeric_limits<qsizetype>::max());
+}
+
+FileReadResult LocalFileAccess::readStart(const QString& path, qsizetype maxBytes)
 {
     if (const auto error = refused(path))
         return {{}, *error};
     std::string bytes;
-    const NativeFileOps::Status status = NativeFileOps::readAll(toNative(path), bytes);
+    const NativeFileOps::Status status = NativeFileOps::readAll(toNative(path), bytes, std::size_t(maxBytes));
     if (!status.ok())
         return {{}, errorFor(QStringLiteral("read"), path, status)};
     return {QByteArray::fromStdString(bytes), {}};

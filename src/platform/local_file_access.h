@@ -8,6 +8,7 @@ class LocalFileAccess final : public FileAccess
 {
 public:
     FileReadResult readAll(const QString& path) override;
+    FileReadResult readStart(const QString& path, qsizetype maxBytes) override;
     FileError writeAll(const QString& path, const QByteArray& bytes, Create mode) override;
     FileError replace(const QString& source, const QString& target, const QString& aside) override;
     FileError remove(const QString& path) override;
@@ -16,4 +17,6 @@ public:
 
     // Off Windows a backslash is a path separator; the text the user typed stays unchanged elsewhere.
     static QString nativePath(const QString& path);
+    // The path as the messages of whichever backend opens it name it.
+    static QString messagePath(const QString& path);
 };

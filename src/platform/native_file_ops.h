@@ -37,9 +37,17 @@ struct Status
     bool ok() const { return failure == Failure::none; }
 };
 
-Status readAll(const std::filesystem::path& path, std::string& bytes);
+// Only regular files are opened: a FIFO or a device could block or never end. Reads stop after
+// maxBytes.
+Status readAll(const std::filesystem::path& path, std::string& bytes,
+               std::size_t maxBytes = std::string::npos);
+// Never writes through a symbolic link.
 Status writeAll(const std::filesystem::path& path, std::string_view bytes, bool newOnly);
+// Refuses a target that is not a regular file, as the rename would put a plain file in the place of a
+// FIFO, device, folder or symbolic link. Windows has none of these at a file's name on a share but
+// links, which only an administrator makes.
 Status replace(const std::filesystem::path& source, const std::filesystem::path& target);
+// Removes a file, or an empty folder in its place.
 Status remove(const std::filesystem::path& path);
 Status modificationTime(const std::filesystem::path& path, std::int64_t& msecsSinceEpoch);
 Status listFolder(const std::filesystem::path& folder, std::vector<std::string>& names);

@@ -1,5 +1,6 @@
 #include "platform/native_file_ops.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
@@ -77,6 +78,58 @@ int openRetrying(const char* path, int flags, mode_t mode = 0)
     return descriptor;
 }
 
+// What a path that is no regular file is instead, for the message.
+Status notAFile(const char* path, mode_t mode)
+{
+    if (S_ISDIR(mode))
+        return {Failure::notAFile, std::strerror(EISDIR)};
+    if (S_ISLNK(mode)) {
+        std::error_code error;
+        const std::filesystem::path target = std::filesystem::read_symlink(path, error);
+        return {Failure::notAFile, "it is a symbolic link (to " + target.string() + "), not a plain file"};
+    }
+    if (S_ISFIFO(mode))
+        return {Failure::notAFile, "it is a named pipe (FIFO), not a file"};
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return {Failure::notAFile, "it is a device, not a file"};
+    return {Failure::notAFile, "it is not a regular file"};
+}
+
+// Opened without blocking, since opening a FIFO waits for its other end and a device may never answer;
+// anything but a regular file is refused before a byte moves, and the descriptor then blocks as usual.
+Status openRegular(const char* path, int flags, mode_t mode, int& descriptor)
+{
+    descriptor = openRetrying(path, flags | O_NONBLOCK, mode);
+    if (descriptor < 0) {
+        // ENXIO: a FIFO nobody reads or a device that is not there; ELOOP: a symbolic link refused.
+        const int error = errno;
+        struct stat info
+        {
+        };
+        if ((error == ENXIO || error == ELOOP || error == EISDIR) && ::lstat(path, &info) == 0)
+            return notAFile(path, info.st_mode);
+        return fromErrno(error);
+    }
+    struct stat info
+    {
+    };
+    const bool examined = ::fstat(descriptor, &info) == 0;
+    if (!examined || !S_ISREG(info.st_mode)) {
+        const Status status = examined ? notAFile(path, info.st_mode) : lastError();
+        ::close(descriptor);
+        descriptor = -1;
+        return status;
+    }
+    const int statusFlags = ::fcntl(descriptor, F_GETFL);
+    if (statusFlags < 0 || ::fcntl(descriptor, F_SETFL, statusFlags & ~O_NONBLOCK) != 0) {
+        const Status status = lastError();
+        ::close(descriptor);
+        descriptor = -1;
+        return status;
+    }
+    return {};
+}
+
 Status writeWhole(int descriptor, std::string_view bytes)
 {
     while (!bytes.empty()) {
@@ -95,22 +148,15 @@ Status writeWhole(int descriptor, std::string_view bytes)
 
 } // namespace
 
-Status readAll(const std::filesystem::path& path, std::string& bytes)
+Status readAll(const std::filesystem::path& path, std::string& bytes, std::size_t maxBytes)
 {
     bytes.clear();
-    const int descriptor = openRetrying(path.c_str(), O_RDONLY);
-    if (descriptor < 0)
-        return lastError();
-    struct stat info
-    {
-    };
-    if (::fstat(descriptor, &info) == 0 && S_ISDIR(info.st_mode)) {
-        ::close(descriptor);
-        return fromErrno(EISDIR);
-    }
+    int descriptor = -1;
+    if (const Status opened = openRegular(path.c_str(), O_RDONLY, 0, descriptor); !opened.ok())
+        return opened;
     char chunk[64 * 1024];
-    for (;;) {
-        const ssize_t count = ::read(descriptor, chunk, sizeof chunk);
+    while (bytes.size() < maxBytes) {
+        const ssize_t count = ::read(descriptor, chunk, std::min(sizeof chunk, maxBytes - bytes.size()));
         if (count < 0) {
             if (errno == EINTR)
                 continue;
@@ -128,10 +174,10 @@ Status readAll(const std::filesystem::path& path, std::string& bytes)
 
 Status writeAll(const std::filesystem::path& path, std::string_view bytes, bool newOnly)
 {
-    const int flags = O_WRONLY | O_CREAT | (newOnly ? O_EXCL : O_TRUNC);
-    const int descriptor = openRetrying(path.c_str(), flags, 0666);
-    if (descriptor < 0)
-        return lastError();
+    const int flags = O_WRONLY | O_CREAT | O_NOFOLLOW | (newOnly ? O_EXCL : O_TRUNC);
+    int descriptor = -1;
+    if (const Status opened = openRegular(path.c_str(), flags, 0666, descriptor); !opened.ok())
+        return opened;
     Status status = writeWhole(descriptor, bytes);
     // A network file system may report a failed write only when the file is closed.
     if (::close(descriptor) != 0 && status.ok())
@@ -146,8 +192,11 @@ Status replace(const std::filesystem::path& source, const std::filesystem::path&
     struct stat info
     {
     };
-    if (::stat(target.c_str(), &info) == 0 && S_ISREG(info.st_mode))
+    if (::lstat(target.c_str(), &info) == 0) {
+        if (!S_ISREG(info.st_mode))
+            return notAFile(target.c_str(), info.st_mode);
         ::chmod(source.c_str(), info.st_mode & 07777);
+    }
     std::error_code error;
     std::filesystem::rename(source, target, error);
     if (error)
@@ -157,9 +206,13 @@ Status replace(const std::filesystem::path& source, const std::filesystem::path&
 
 Status remove(const std::filesystem::path& path)
 {
-    if (::unlink(path.c_str()) != 0)
-        return lastError();
-    return {};
+    if (::unlink(path.c_str()) == 0)
+        return {};
+    // Linux reports a folder as EISDIR, other systems as EPERM; rmdir removes only an empty one.
+    const int error = errno;
+    if ((error == EISDIR || error == EPERM) && ::rmdir(path.c_str()) == 0)
+        return {};
+    return fromErrno(error);
 }
 
 Status modificationTime(const std::filesystem::path& path, std::int64_t& msecsSinceEpoch)

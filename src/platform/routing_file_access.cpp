@@ -17,6 +17,11 @@ FileReadResult RoutingFileAccess::readAll(const QString& path)
     return backendFor(path).readAll(path);
 }
 
+FileReadResult RoutingFileAccess::readStart(const QString& path, qsizetype maxBytes)
+{
+    return backendFor(path).readStart(path, maxBytes);
+}
+
 FileError RoutingFileAccess::writeAll(const QString& path, const QByteArray& bytes, Create mode)
 {
     return backendFor(path).writeAll(path, bytes, mode);

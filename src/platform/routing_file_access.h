@@ -9,6 +9,7 @@ public:
     RoutingFileAccess(FileAccess& local, FileAccess& serverShares);
 
     FileReadResult readAll(const QString& path) override;
+    FileReadResult readStart(const QString& path, qsizetype maxBytes) override;
     FileError writeAll(const QString& path, const QByteArray& bytes, Create mode) override;
     FileError replace(const QString& source, const QString& target, const QString& aside) override;
     FileError remove(const QString& path) override;

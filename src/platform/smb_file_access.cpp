@@ -9,6 +9,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <libsmbclient.h>
+#include <limits>
 #include <sys/stat.h>
 #include <thread>
 
@@ -62,13 +63,16 @@ bool isRefused(int errorNumber)
     return errorNumber == EACCES || errorNumber == EPERM;
 }
 
-// Reads until the end of the file: a size from the server's metadata may be old.
-int readWhole(SMBCCTX* context, SMBCFILE* file, QByteArray& bytes)
+// Reads until the end of the file or maxBytes: a size from the server's metadata may be old.
+int readWhole(SMBCCTX* context, SMBCFILE* file, QByteArray& bytes, qsizetype maxBytes)
 {
     for (qsizetype chunk = firstReadChunk;; chunk = std::min(chunk * 2, largestReadChunk)) {
         const qsizetype before = bytes.size();
-        bytes.resize(before + chunk);
-        const ssize_t got = smbc_getFunctionRead(context)(context, file, bytes.data() + before, chunk);
+        const qsizetype wanted = std::min(chunk, maxBytes - before);
+        if (wanted <= 0)
+            return 0;
+        bytes.resize(before + wanted);
+        const ssize_t got = smbc_getFunctionRead(context)(context, file, bytes.data() + before, wanted);
         if (got < 0) {
             bytes.clear();
             return lastError();
@@ -257,13 +261,18 @@ Diagnosis diagnose(SmbContext& library, const ServerSharePath& where, int errorN
 
 FileReadResult SmbFileAccess::readAll(const QString& path)
 {
+    return readStart(path, std::numeric_limits<qsizetype>::max());
+}
+
+FileReadResult SmbFileAccess::readStart(const QString& path, qsizetype maxBytes)
+{
     const QByteArray url = urlOf(path);
     QByteArray bytes;
     const int error = runFor(path, [&](SMBCCTX* context) {
         SMBCFILE* file = smbc_getFunctionOpen(context)(context, url.constData(), O_RDONLY, 0);
         if (!file)
             return lastError();
-        const int readError = readWhole(context, file, bytes);
+        const int readError = readWhole(context, file, bytes, maxBytes);
         smbc_getFunctionClose(context)(context, file);
         return readError;
     });
@@ -289,7 +298,11 @@ FileError SmbFileAccess::writeAll(const QString& path, const QByteArray& bytes, 
             unlinkUrl(context, url);
         return writeError;
     });
-    return error ? failure(QStringLiteral("write"), path, error) : FileError{};
+    if (!error)
+        return {};
+    // The server answers an exclusive create over a folder with "is a directory": the name is taken.
+    const bool taken = mode == Create::newOnly && error == EISDIR;
+    return failure(QStringLiteral("write"), path, taken ? EEXIST : error);
 }
 
 // The library's rename onto an existing file deletes the target first and then renames, so for a moment
@@ -328,7 +341,15 @@ FileError SmbFileAccess::replace(const QString& source, const QString& target, c
 FileError SmbFileAccess::remove(const QString& path)
 {
     const QByteArray url = urlOf(path);
-    const int error = runFor(path, [&](SMBCCTX* context) { return unlinkUrl(context, url); });
+    const int error = runFor(path, [&](SMBCCTX* context) {
+        const int unlinkError = unlinkUrl(context, url);
+        if (unlinkError != EISDIR && unlinkError != EPERM)
+            return unlinkError;
+        // A folder in a file's place: only an empty one goes.
+        if (smbc_getFunctionRmdir(context)(context, url.constData()) == 0)
+            return 0;
+        return errno == ENOTDIR ? unlinkError : lastError();
+    });
     return error ? failure(QStringLiteral("remove"), path, error) : FileError{};
 }
 

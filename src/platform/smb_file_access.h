@@ -12,6 +12,7 @@ class SmbFileAccess final : public FileAccess, public ShareLogins
 {
 public:
     FileReadResult readAll(const QString& path) override;
+    FileReadResult readStart(const QString& path, qsizetype maxBytes) override;
     FileError writeAll(const QString& path, const QByteArray& bytes, Create mode) override;
     FileError replace(const QString& source, const QString& target, const QString& aside) override;
     FileError remove(const QString& path) override;

@@ -1,8 +1,9 @@
 #include "platform/native_file_ops.h"
 
+#include <algorithm>
+
 #if defined(_WIN32)
 
-#include <algorithm>
 #include <cstddef>
 #include <windows.h>
 
@@ -181,7 +182,7 @@ bool renameReplacingOpenTarget(const std::filesystem::path& source, const std::f
 
 // The whole file in as few reads as its size allows, so that it is open only for a moment: a writer
 // whose rename cannot replace an open file waits for every reader to close it.
-Status readAll(const std::filesystem::path& path, std::string& bytes)
+Status readAll(const std::filesystem::path& path, std::string& bytes, std::size_t maxBytes)
 {
     bytes.clear();
     const Handle file(CreateFileW(path.c_str(), GENERIC_READ, shareAll, nullptr, OPEN_EXISTING,
@@ -190,12 +191,13 @@ Status readAll(const std::filesystem::path& path, std::string& bytes)
         return lastErrorOn(path, Wanted::reading);
     LARGE_INTEGER size{};
     // One byte more than reported, so that a file grown meanwhile is noticed and read on.
-    bytes.resize(GetFileSizeEx(file.get(), &size) && size.QuadPart > 0 ? std::size_t(size.QuadPart) + 1
-                                                                       : 64 * 1024);
+    const std::size_t expected =
+        GetFileSizeEx(file.get(), &size) && size.QuadPart > 0 ? std::size_t(size.QuadPart) + 1 : 64 * 1024;
+    bytes.resize(std::min(expected, maxBytes));
     std::size_t used = 0;
-    for (;;) {
+    while (used < maxBytes) {
         if (used == bytes.size())
-            bytes.resize(bytes.size() * 2);
+            bytes.resize(std::min(bytes.size() * 2, maxBytes));
         const DWORD wanted = DWORD(std::min<std::size_t>(bytes.size() - used, 1u << 30));
         DWORD count = 0;
         if (!ReadFile(file.get(), bytes.data() + used, wanted, &count, nullptr)) {
@@ -258,8 +260,14 @@ Status replace(const std::filesystem::path& source, const std::filesystem::path&
 
 Status remove(const std::filesystem::path& path)
 {
-    if (!DeleteFileW(path.c_str()))
-        return lastErrorOn(path, Wanted::itsName);
+    if (DeleteFileW(path.c_str()))
+        return {};
+    const Status status = lastErrorOn(path, Wanted::itsName);
+    // A folder in a file's place: only an empty one goes.
+    if (status.failure != Failure::notAFile)
+        return status;
+    if (!RemoveDirectoryW(path.c_str()))
+        return lastError();
     return {};
 }
 

@@ -4,6 +4,7 @@
 
 #include <QMutex>
 #include <QMutexLocker>
+#include <algorithm>
 #include <optional>
 
 // Test implementation: real files, with failures the test machine cannot produce (tests may run as
@@ -26,14 +27,11 @@ public:
 
     FileReadResult readAll(const QString& path) override
     {
-        QMutexLocker locker(&m_mutex);
-        ++m_reads;
-        if (!m_readFailure.isEmpty())
-            return {{}, {FileError::Kind::other, m_readFailure.arg(path)}};
-        if (const auto busy = takeBusy(m_busyReads, path))
-            return {{}, *busy};
-        locker.unlock();
-        return m_backend.readAll(path);
+        return read(path, [&] { return m_backend.readAll(path); });
+    }
+    FileReadResult readStart(const QString& path, qsizetype maxBytes) override
+    {
+        return read(path, [&] { return m_backend.readStart(path, maxBytes); });
     }
     FileError writeAll(const QString& path, const QByteArray& bytes, Create mode) override
     {
@@ -92,6 +90,12 @@ public:
         (operation == Operation::read ? m_busyReads : m_busyReplaces) = count;
     }
 
+    // The most bytes any one read brought in.
+    qsizetype largestRead() const
+    {
+        QMutexLocker locker(&m_mutex);
+        return m_largestRead;
+    }
     int reads() const
     {
         QMutexLocker locker(&m_mutex);
@@ -106,6 +110,20 @@ public:
     }
 
 private:
+    template <typename Read> FileReadResult read(const QString& path, Read backendRead)
+    {
+        QMutexLocker locker(&m_mutex);
+        ++m_reads;
+        if (!m_readFailure.isEmpty())
+            return {{}, {FileError::Kind::other, m_readFailure.arg(path)}};
+        if (const auto busy = takeBusy(m_busyReads, path))
+            return {{}, *busy};
+        locker.unlock();
+        FileReadResult result = backendRead();
+        locker.relock();
+        m_largestRead = std::max(m_largestRead, result.bytes.size());
+        return result;
+    }
     void set(QString& failure, const QString& message)
     {
         QMutexLocker locker(&m_mutex);
@@ -134,5 +152,6 @@ private:
     int m_busyReads = 0;
     int m_busyReplaces = 0;
     int m_reads = 0;
+    qsizetype m_largestRead = 0;
     int m_writes = 0;
 };

@@ -372,7 +372,8 @@ void refusalsTellTheirCause()
     expect(NativeFileOps::writeAll(folderInPlace, "x", false), Failure::notAFile, "write a folder");
     NativeFileOps::writeAll(source, "x", false);
     expect(NativeFileOps::replace(source, folderInPlace), Failure::notAFile, "replace a folder");
-    expect(NativeFileOps::remove(folderInPlace), Failure::notAFile, "remove a folder");
+    CHECK(NativeFileOps::remove(folderInPlace).ok() && !fs::exists(folderInPlace),
+          "an empty folder in a file's place goes");
 
     // Windows refuses a rename over a read-only file; Wine lets it through.
     const fs::path readOnly = folder() / L"read-only.LOG";

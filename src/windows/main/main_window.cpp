@@ -4,6 +4,7 @@
 #include "livelog/live_log.h"
 #include "livelog/live_log_format.h"
 #include "livelog/status_texts.h"
+#include "platform/local_file_access.h"
 #include "platform/message_reporter.h"
 #include "platform/window_order.h"
 #include "windows/common/clickable_label.h"
@@ -361,7 +362,8 @@ void MainWindow::readInBackground(std::function<void(const FileReadResult&)> app
     const auto read = [&files = m_services.files, share = shareLocation()] {
         return LiveLog::read(files, share);
     };
-    m_reader->run(read, [this, ticket, apply](const FileReadResult& result) {
+    const QString logPath = LocalFileAccess::messagePath(LiveLogFormat::liveLogPath(shareLocation()));
+    m_reader->run(logPath, read, [this, ticket, apply](const FileReadResult& result) {
         if (ticket != m_readTicket)
             return;
         if (m_refreshPausedForRead) {
