@@ -15,6 +15,49 @@
 #include <sys/stat.h>
 #endif
 
+#if defined(Q_OS_LINUX)
+#include <linux/capability.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+// Root passes every permission check, and the suite may run as root: with these two capabilities out
+// of effect (for the calling thread) it meets them as the owner of a file does.
+class PermissionChecksForRoot
+{
+public:
+    PermissionChecksForRoot()
+    {
+#if defined(Q_OS_LINUX)
+        if (::geteuid() != 0 || ::syscall(SYS_capget, &m_header, m_saved) != 0)
+            return;
+        __user_cap_data_struct reduced[2] = {m_saved[0], m_saved[1]};
+        reduced[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
+        m_changed = ::syscall(SYS_capset, &m_header, reduced) == 0;
+#endif
+    }
+    ~PermissionChecksForRoot()
+    {
+#if defined(Q_OS_LINUX)
+        if (m_changed)
+            ::syscall(SYS_capset, &m_header, m_saved);
+#endif
+    }
+    PermissionChecksForRoot(const PermissionChecksForRoot&) = delete;
+    PermissionChecksForRoot& operator=(const PermissionChecksForRoot&) = delete;
+
+private:
+#if defined(Q_OS_LINUX)
+    __user_cap_header_struct m_header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct m_saved[2]{};
+    bool m_changed = false;
+#endif
+};
+
+} // namespace
+
 class LiveLogTest : public QObject
 {
     Q_OBJECT
@@ -37,6 +80,8 @@ private slots:
     void shareThatDisappearsAndComesBack();
     void busyFilesAreTriedAgain_data();
     void busyFilesAreTriedAgain();
+    void refusalsAreNotRetried_data();
+    void refusalsAreNotRetried();
     void lockOfAnotherWorkstation_data();
     void lockOfAnotherWorkstation();
     void oddLocksEndUpRemoved_data();
@@ -388,6 +433,36 @@ void LiveLogTest::busyFilesAreTriedAgain()
         QCOMPARE(read.bytes, QByteArray(succeeds ? "\r\n" : ""));
     }
     QCOMPARE(filesInShare(), QStringList{QStringLiteral("CHATSLATE-LIVE.LOG")});
+}
+
+void LiveLogTest::refusalsAreNotRetried_data()
+{
+    QTest::addColumn<bool>("posting");
+    QTest::newRow("log that may not be read") << false;
+    QTest::newRow("share folder that may not be written") << true;
+}
+
+// A permission refusal is no file in use: it is reported at once, as it is.
+void LiveLogTest::refusalsAreNotRetried()
+{
+    QFETCH(bool, posting);
+    const QString share = m_share->path();
+    QVERIFY(!LiveLog::clear(m_files, share).failed());
+    const QString refusing = posting ? share : logPath();
+    const QFile::Permissions before = QFile::permissions(refusing);
+    QVERIFY(
+        QFile::setPermissions(refusing, posting ? QFile::ReadOwner | QFile::ExeOwner : QFile::Permissions()));
+    FileError error;
+    {
+        const PermissionChecksForRoot asOwner;
+        error = posting ? LiveLog::post(m_files, share, "x").error() : LiveLog::read(m_files, share).error;
+    }
+    QVERIFY(QFile::setPermissions(refusing, before));
+    QVERIFY(error.failed());
+    QVERIFY2(error.message.contains(QStringLiteral("Permission denied")), qPrintable(error.message));
+    QVERIFY2(error.message.contains(share), qPrintable(error.message));
+    QCOMPARE(error.kind, FileError::Kind::refused);
+    QCOMPARE(LiveLog::read(m_files, share).bytes, QByteArray("\r\n"));
 }
 
 void LiveLogTest::lockOfAnotherWorkstation_data()

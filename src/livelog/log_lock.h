@@ -1,37 +1,25 @@
 #pragma once
 
+#include "livelog/busy_retry.h"
 #include "platform/file_access.h"
 
-#include <array>
 #include <chrono>
 #include <optional>
-#include <thread>
 
 namespace LiveLog {
 
 struct Timing
 {
     // How long a post waits for another workstation's post before it gives up.
-    std::chrono::milliseconds lockWait{2000};
+    std::chrono::milliseconds lockWait{defaultLockWait};
     // A lock older than this on the file server's clock, or unchanged for this long by it, belongs to a
     // writer that is gone; so do its temporary files.
     std::chrono::milliseconds staleAfter{10000};
 };
 
-// The pauses before each new try of a call that failed only because another workstation had the file
-// open at that moment.
-inline constexpr std::array<int, 6> busyPausesMs{0, 10, 50, 100, 250, 500};
-
 template <typename Call> auto retryWhileBusy(Call call)
 {
-    auto result = call();
-    for (const int pause : busyPausesMs) {
-        if (!errorOf(result).is(FileError::Kind::busy))
-            break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(pause));
-        result = call();
-    }
-    return result;
+    return retryWhileBusy(call, [](const auto& result) { return errorOf(result).is(FileError::Kind::busy); });
 }
 
 // This process as the writer that a lock and a temporary file name.

@@ -7,7 +7,8 @@ namespace StatusText {
 
 inline const QString loading = QStringLiteral("Loading...");
 inline const QString configure = QStringLiteral("Please Configure BD-ChatSlate Share Location...");
-inline const QString autoRefreshDisabled = QStringLiteral("BD-ChatSlate - Live Log - Auto Refresh DISABLED...");
+inline const QString autoRefreshDisabled =
+    QStringLiteral("BD-ChatSlate - Live Log - Auto Refresh DISABLED...");
 inline const QString autoRefreshEnabled = QStringLiteral("BD-ChatSlate - Live Log - Auto Refresh ENABLED...");
 inline const QString refreshing = QStringLiteral("Refreshing ChatSlate Live Log...");
 

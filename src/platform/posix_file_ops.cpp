@@ -23,13 +23,25 @@ Status fromErrno(int error)
     case EEXIST:
         failure = Failure::alreadyExists;
         break;
-    // A CIFS mount reports another client's sharing violation as EBUSY, and an open it must refuse for
-    // a while (a file being deleted or replaced) as EACCES.
+    // A CIFS mount reports another client's sharing violation, and a file being deleted there, as EBUSY.
     case EBUSY:
     case ETXTBSY:
-    case EACCES:
     case EAGAIN:
         failure = Failure::busy;
+        break;
+    case EACCES:
+    case EPERM:
+        failure = Failure::refused;
+        break;
+    case EROFS:
+        failure = Failure::readOnly;
+        break;
+    case EISDIR:
+        failure = Failure::notAFile;
+        break;
+    case ENOSPC:
+    case EDQUOT:
+        failure = Failure::noSpace;
         break;
     default:
         break;
@@ -40,6 +52,21 @@ Status fromErrno(int error)
 Status lastError()
 {
     return fromErrno(errno);
+}
+
+// A CIFS mount refuses a rename over a file that a Windows workstation has open with EACCES. Only where
+// the target is a file and this process may write its folder is that refusal taken as the file being
+// in use: a local file system gives no such EACCES then.
+Status renameFailure(int error, const std::filesystem::path& target)
+{
+    struct stat info
+    {
+    };
+    const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : ".";
+    if (error == EACCES && ::stat(target.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+        ::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0)
+        return {Failure::busy, std::strerror(error)};
+    return fromErrno(error);
 }
 
 int openRetrying(const char* path, int flags, mode_t mode = 0)
@@ -180,7 +207,7 @@ Status replace(const std::filesystem::path& source, const std::filesystem::path&
     std::error_code error;
     std::filesystem::rename(source, target, error);
     if (error)
-        return fromErrno(error.value());
+        return renameFailure(error.value(), target);
     return {};
 }
 

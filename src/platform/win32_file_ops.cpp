@@ -4,6 +4,7 @@
 
 #if defined(_WIN32)
 
+#include <cstddef>
 #include <windows.h>
 
 namespace NativeFileOps {
@@ -44,12 +45,21 @@ Status fromError(DWORD error)
     case ERROR_ALREADY_EXISTS:
         failure = Failure::alreadyExists;
         break;
-    // Another workstation has the file open without the sharing this call needs, or has it pending
-    // deletion after a replace.
+    // Another workstation has the file open without the sharing this call needs.
     case ERROR_SHARING_VIOLATION:
     case ERROR_LOCK_VIOLATION:
-    case ERROR_ACCESS_DENIED:
         failure = Failure::busy;
+        break;
+    // Where the file is known, accessDenied tells the causes of this apart.
+    case ERROR_ACCESS_DENIED:
+        failure = Failure::refused;
+        break;
+    case ERROR_WRITE_PROTECT:
+        failure = Failure::readOnly;
+        break;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+        failure = Failure::noSpace;
         break;
     default:
         break;
@@ -66,29 +76,139 @@ Status lastError()
 // workstation's rename of the log fail.
 constexpr DWORD shareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
+class Handle
+{
+public:
+    explicit Handle(HANDLE handle)
+        : m_handle(handle)
+    {}
+    ~Handle()
+    {
+        if (*this)
+            CloseHandle(m_handle);
+    }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+
+    explicit operator bool() const { return m_handle != INVALID_HANDLE_VALUE; }
+    HANDLE get() const { return m_handle; }
+
+private:
+    HANDLE m_handle;
+};
+
+// Folders too, so that a folder in place of a file can be recognised.
+Handle openExisting(const std::filesystem::path& path, DWORD access)
+{
+    return Handle(CreateFileW(path.c_str(), access, shareAll, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+}
+
+// What a failed call wanted of the file.
+enum class Wanted
+{
+    reading,
+    writing,
+    // A rename over it, or its deletion.
+    itsName,
+};
+
+// ERROR_ACCESS_DENIED stands for a folder, a read-only file, a file being deleted, a rename over or
+// deletion of a file another process has open, and a real refusal alike. The file tells them apart.
+Status accessDenied(const std::filesystem::path& path, Wanted wanted)
+{
+    const Handle attributes = openExisting(path, FILE_READ_ATTRIBUTES);
+    if (!attributes) {
+        // Reading the attributes is refused only to a file being deleted; a file that is not there
+        // leaves the folder as what refused.
+        if (GetLastError() == ERROR_ACCESS_DENIED)
+            return {Failure::busy, "The file is being deleted"};
+        return {Failure::refused, describe(ERROR_ACCESS_DENIED)};
+    }
+    FILE_BASIC_INFO basic{};
+    FILE_STANDARD_INFO standard{};
+    if (GetFileInformationByHandleEx(attributes.get(), FileBasicInfo, &basic, sizeof basic) &&
+        GetFileInformationByHandleEx(attributes.get(), FileStandardInfo, &standard, sizeof standard)) {
+        if (standard.Directory)
+            return {Failure::notAFile, "It is a folder, not a file"};
+        if (standard.DeletePending)
+            return {Failure::busy, "The file is being deleted"};
+        if (wanted != Wanted::reading && (basic.FileAttributes & FILE_ATTRIBUTE_READONLY))
+            return {Failure::readOnly, "The file is read-only"};
+    }
+    if (wanted == Wanted::itsName) {
+        // Classic rename rules refuse a rename over an open file as if the right were missing: the
+        // right to delete it tells the two apart.
+        const Handle deletable = openExisting(path, DELETE);
+        if (deletable || GetLastError() == ERROR_SHARING_VIOLATION)
+            return {Failure::busy, "The file is open in another process"};
+    }
+    return {Failure::refused, describe(ERROR_ACCESS_DENIED)};
+}
+
+Status lastErrorOn(const std::filesystem::path& path, Wanted wanted)
+{
+    const DWORD error = GetLastError();
+    return error == ERROR_ACCESS_DENIED ? accessDenied(path, wanted) : fromError(error);
+}
+
+// The headers name this class only for some targets; its value is fixed by the system.
+const auto fileRenameInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(22);
+constexpr DWORD renameReplacing = 0x1;
+constexpr DWORD renamePosixSemantics = 0x2;
+
+// With POSIX semantics (NTFS since Windows 10 1607) a rename replaces the target even while readers
+// have it open, and they read on in the old file. Elsewhere it fails and the classic rename decides.
+bool renameReplacingOpenTarget(const std::filesystem::path& source, const std::filesystem::path& target)
+{
+    const Handle file = openExisting(source, DELETE | SYNCHRONIZE);
+    const DWORD length = GetFullPathNameW(target.c_str(), 0, nullptr, nullptr);
+    if (!file || length == 0)
+        return false;
+    const std::size_t nameOffset = offsetof(FILE_RENAME_INFO, FileName);
+    std::vector<std::uint64_t> buffer((nameOffset + length * sizeof(wchar_t)) / sizeof(std::uint64_t) + 1);
+    auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    const DWORD written = GetFullPathNameW(target.c_str(), length, info->FileName, nullptr);
+    if (written == 0 || written >= length)
+        return false;
+    info->Flags = renameReplacing | renamePosixSemantics;
+    info->RootDirectory = nullptr;
+    info->FileNameLength = written * sizeof(wchar_t);
+    return SetFileInformationByHandle(file.get(), fileRenameInfoEx, info,
+                                      DWORD(buffer.size() * sizeof(std::uint64_t)));
+}
+
 } // namespace
 
+// The whole file in as few reads as its size allows, so that it is open only for a moment: a writer
+// whose rename cannot replace an open file waits for every reader to close it.
 Status readAll(const std::filesystem::path& path, std::string& bytes, std::size_t maxBytes)
 {
     bytes.clear();
-    const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, shareAll, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return lastError();
-    char chunk[64 * 1024];
-    while (bytes.size() < maxBytes) {
+    const Handle file(CreateFileW(path.c_str(), GENERIC_READ, shareAll, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file)
+        return lastErrorOn(path, Wanted::reading);
+    LARGE_INTEGER size{};
+    // One byte more than reported, so that a file grown meanwhile is noticed and read on.
+    const std::size_t expected =
+        GetFileSizeEx(file.get(), &size) && size.QuadPart > 0 ? std::size_t(size.QuadPart) + 1 : 64 * 1024;
+    bytes.resize(std::min(expected, maxBytes));
+    std::size_t used = 0;
+    while (used < maxBytes) {
+        if (used == bytes.size())
+            bytes.resize(std::min(bytes.size() * 2, maxBytes));
+        const DWORD wanted = DWORD(std::min<std::size_t>(bytes.size() - used, 1u << 30));
         DWORD count = 0;
-        const DWORD wanted = DWORD(std::min<std::size_t>(sizeof chunk, maxBytes - bytes.size()));
-        if (!ReadFile(file, chunk, wanted, &count, nullptr)) {
-            const Status status = lastError();
-            CloseHandle(file);
-            return status;
+        if (!ReadFile(file.get(), bytes.data() + used, wanted, &count, nullptr)) {
+            bytes.clear();
+            return lastError();
         }
         if (count == 0)
             break;
-        bytes.append(chunk, count);
+        used += count;
     }
-    CloseHandle(file);
+    bytes.resize(used);
     return {};
 }
 
@@ -97,7 +217,7 @@ Status writeAll(const std::filesystem::path& path, std::string_view bytes, bool 
     const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, shareAll, nullptr,
                                     newOnly ? CREATE_NEW : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
-        return lastError();
+        return lastErrorOn(path, Wanted::writing);
     Status status;
     while (!bytes.empty() && status.ok()) {
         const DWORD part = bytes.size() > 0x10000000 ? 0x10000000 : DWORD(bytes.size());
@@ -116,23 +236,35 @@ Status writeAll(const std::filesystem::path& path, std::string_view bytes, bool 
     return status;
 }
 
+// A classic rename fails for as long as any reader has the target open. Readers hold the log only for
+// moments, at random, so the rename is tried again after short pauses for a while; the live log's own
+// tries of a busy replace, each with these inside, still end within a post's wait for the lock.
+constexpr ULONGLONG openTargetTriesMs = 120;
+
 Status replace(const std::filesystem::path& source, const std::filesystem::path& target)
 {
     // A read-only log refuses the move itself; the new file gets the folder's inherited permissions,
     // which are the ones the log had.
-    if (!MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return lastError();
-    return {};
+    if (renameReplacingOpenTarget(source, target))
+        return {};
+    const ULONGLONG deadline = GetTickCount64() + openTargetTriesMs;
+    for (DWORD pause = 1;; pause = std::min<DWORD>(pause * 2, 8)) {
+        if (MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            return {};
+        const Status status = lastErrorOn(target, Wanted::itsName);
+        if (status.failure != Failure::busy || GetTickCount64() >= deadline)
+            return status;
+        Sleep(pause);
+    }
 }
 
 Status remove(const std::filesystem::path& path)
 {
     if (DeleteFileW(path.c_str()))
         return {};
-    const Status status = lastError();
+    const Status status = lastErrorOn(path, Wanted::itsName);
     // A folder in a file's place: only an empty one goes.
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+    if (status.failure != Failure::notAFile)
         return status;
     if (!RemoveDirectoryW(path.c_str()))
         return lastError();

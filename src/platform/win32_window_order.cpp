@@ -2,8 +2,9 @@
 
 namespace {
 
-constexpr UINT bandOnly = SWP_NOSIZE | SWP_NOMOVE;
-static_assert(bandOnly == 3);
+// Without SWP_NOACTIVATE every tick would activate the window it raises, hidden or not, and take the
+// keyboard focus from the window the user is typing in.
+constexpr UINT bandOnly = SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE;
 
 // GetProcAddress hands back a generic function pointer; going through void(*)() keeps the cast to
 // the real signature free of cast-function-type warnings.

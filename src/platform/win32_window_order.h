@@ -11,7 +11,8 @@
 #include <windows.h>
 
 // GetForegroundWindow and SetWindowPos of user32, bound by name on first use. SetWindowPos is only
-// ever asked to change the band: no move, no size, so a hidden window stays hidden.
+// ever asked to change the band: no move, no size, no activation, so a hidden window stays hidden and
+// the keyboard focus stays where it is.
 class Win32WindowOrder final : public WindowOrder
 {
 public:
