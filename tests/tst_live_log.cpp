@@ -112,6 +112,7 @@ void LiveLogTest::init()
     m_files.fillDiskDuringWrites({});
     m_files.busyFor(FaultInjectingFileAccess::Operation::read, 0);
     m_files.busyFor(FaultInjectingFileAccess::Operation::replace, 0);
+    m_files.busyFor(FaultInjectingFileAccess::Operation::remove, 0);
 }
 
 // The lock's time is set on the share's own clock, which here is this machine's.
@@ -402,26 +403,29 @@ void LiveLogTest::shareThatDisappearsAndComesBack()
 
 void LiveLogTest::busyFilesAreTriedAgain_data()
 {
-    QTest::addColumn<bool>("replace");
+    using Operation = FaultInjectingFileAccess::Operation;
+    QTest::addColumn<Operation>("operation");
     QTest::addColumn<int>("busyCalls");
     QTest::addColumn<bool>("succeeds");
-    QTest::newRow("read of a log being replaced") << false << 3 << true;
-    QTest::newRow("rename while another workstation reads") << true << 3 << true;
-    QTest::newRow("read that stays refused") << false << 50 << false;
-    QTest::newRow("rename that stays refused") << true << 50 << false;
+    QTest::newRow("read of a log being replaced") << Operation::read << 3 << true;
+    QTest::newRow("rename while another workstation reads") << Operation::replace << 3 << true;
+    QTest::newRow("read that stays refused") << Operation::read << 50 << false;
+    QTest::newRow("rename that stays refused") << Operation::replace << 50 << false;
+    // Waiters keep reading the lock; left behind, it would stop every post until it is stale.
+    QTest::newRow("lock removal while waiters read it") << Operation::remove << 10 << true;
 }
 
 void LiveLogTest::busyFilesAreTriedAgain()
 {
-    QFETCH(bool, replace);
+    using Operation = FaultInjectingFileAccess::Operation;
+    QFETCH(Operation, operation);
     QFETCH(int, busyCalls);
     QFETCH(bool, succeeds);
     const QString share = m_share->path();
     QVERIFY(!LiveLog::clear(m_files, share).failed());
-    using Operation = FaultInjectingFileAccess::Operation;
-    m_files.busyFor(replace ? Operation::replace : Operation::read, busyCalls);
+    m_files.busyFor(operation, busyCalls);
 
-    if (replace) {
+    if (operation != Operation::read) {
         const LiveLog::PostResult post = LiveLog::post(m_files, share, "x");
         QCOMPARE(post.failed(), !succeeds);
         QCOMPARE(log(), QByteArray(succeeds ? "x \r\n \r\n\r\n\r\n" : "\r\n"));

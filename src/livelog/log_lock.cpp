@@ -212,13 +212,36 @@ bool LogLock::unchangedPastStaleAge(const Holder& holder, qint64 now)
     return now - seen.firstSeen > m_timing.staleAfter.count();
 }
 
-// Another waiter may have removed the stale lock and taken its own meanwhile; that one stays.
+// Waiters who found the same stale lock take turns through a breaker file: otherwise one that looked
+// before another removed the stale lock and took its own would remove that new lock, and two posts
+// would write at once. Another waiter may have removed the stale lock and taken its own meanwhile; that
+// one stays.
 bool LogLock::removeIfUnchanged(const Holder& holder)
 {
-    if (!inspect().sameAs(holder))
+    const QString breakerPath = m_lockPath + QStringLiteral(".BREAK");
+    const FileError breaking = m_files.writeAll(breakerPath, m_content, FileAccess::Create::newOnly);
+    if (breaking.is(FileError::Kind::alreadyExists)) {
+        removeBreakerLeftBehind(breakerPath);
         return false;
-    m_removeFailure = retryWhileBusy([&] { return m_files.remove(m_lockPath); });
-    return !m_removeFailure.failed();
+    }
+    if (breaking.failed())
+        return false;
+    bool removed = false;
+    if (inspect().sameAs(holder)) {
+        m_removeFailure = retryWhileBusy([&] { return m_files.remove(m_lockPath); });
+        removed = !m_removeFailure.failed();
+    }
+    retryWhileBusy([&] { return m_files.remove(breakerPath); });
+    return removed;
+}
+
+// A waiter that stopped while breaking a lock left its breaker behind; it goes once it is stale.
+void LogLock::removeBreakerLeftBehind(const QString& breakerPath)
+{
+    const FileTimeResult written = m_files.modificationTime(breakerPath);
+    const std::optional<qint64> now = serverNow();
+    if (!written.error.failed() && now && *now - written.msecsSinceEpoch > m_timing.staleAfter.count())
+        m_files.remove(breakerPath);
 }
 
 // Nobody judges a lock stale before it is this old, so until then it is surely still this writer's.
@@ -260,7 +283,12 @@ void LogLock::release()
         if (current.error.failed() || current.bytes != m_content)
             return;
     }
-    retryWhileBusy([&] { return m_files.remove(m_lockPath); });
+    // Waiters read the lock all the time, and a file server refuses to delete a file that someone has
+    // open: a lock left behind would stop every post until it is stale.
+    const Clock::time_point deadline = Clock::now() + m_timing.staleAfter / 2;
+    while (retryWhileBusy([&] { return m_files.remove(m_lockPath); }).is(FileError::Kind::busy) &&
+           Clock::now() < deadline) {
+    }
 }
 
 FileError LogLock::heldBy(const Holder& holder) const

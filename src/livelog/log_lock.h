@@ -90,6 +90,7 @@ private:
     std::optional<qint64> serverNow();
     bool unchangedPastStaleAge(const Holder& holder, qint64 now);
     bool removeIfUnchanged(const Holder& holder);
+    void removeBreakerLeftBehind(const QString& breakerPath);
     bool heldLong() const;
     FileError heldBy(const Holder& holder) const;
 

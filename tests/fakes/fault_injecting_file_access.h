@@ -23,6 +23,7 @@ public:
     {
         read,
         replace,
+        remove,
     };
 
     FileReadResult readAll(const QString& path) override
@@ -65,6 +66,8 @@ public:
         QMutexLocker locker(&m_mutex);
         if (!m_readOnly.isEmpty())
             return readOnlyError(path);
+        if (const auto busy = takeBusy(m_busyRemoves, path))
+            return *busy;
         locker.unlock();
         return m_backend.remove(path);
     }
@@ -87,7 +90,17 @@ public:
     void busyFor(Operation operation, int count)
     {
         QMutexLocker locker(&m_mutex);
-        (operation == Operation::read ? m_busyReads : m_busyReplaces) = count;
+        switch (operation) {
+        case Operation::read:
+            m_busyReads = count;
+            break;
+        case Operation::replace:
+            m_busyReplaces = count;
+            break;
+        case Operation::remove:
+            m_busyRemoves = count;
+            break;
+        }
     }
 
     // The most bytes any one read brought in.
@@ -151,6 +164,7 @@ private:
     QString m_diskFull;
     int m_busyReads = 0;
     int m_busyReplaces = 0;
+    int m_busyRemoves = 0;
     int m_reads = 0;
     qsizetype m_largestRead = 0;
     int m_writes = 0;
