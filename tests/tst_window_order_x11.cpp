@@ -248,6 +248,8 @@ void WindowOrderX11Test::framesOfferOnlyWhatEachWindowCanDo()
                  qPrintable(QStringLiteral("showing %1").arg(showing)));
         m_window->showNormal();
         QTRY_VERIFY(!m_foreign.isMapped(badge));
+        // The manager has let go of the hidden badge once it has dropped its states.
+        QTRY_VERIFY(!m_foreign.lists(badge, "_NET_WM_STATE", "_NET_WM_STATE_SKIP_TASKBAR"));
     }
 }
 
