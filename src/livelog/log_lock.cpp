@@ -1,6 +1,5 @@
 #include "livelog/log_lock.h"
 
-#include "platform/local_file_access.h"
 #include "platform/message_text.h"
 #include "platform/native_file_ops.h"
 
@@ -261,7 +260,7 @@ FileError LogLock::keepAlive()
         return {FileError::Kind::other,
                 QStringLiteral("Cannot change %1: this post took so long that another one took over its lock "
                                "%2. Nothing was written.")
-                    .arg(LocalFileAccess::messagePath(m_logPath), LocalFileAccess::messagePath(m_lockPath))};
+                    .arg(m_files.messagePath(m_logPath), m_files.messagePath(m_lockPath))};
     }
     // Rewriting the content, rather than setting a time, makes the server stamp it with its own clock.
     FileError refreshed = retryWhileBusy(
@@ -293,7 +292,7 @@ void LogLock::release()
 
 FileError LogLock::heldBy(const Holder& holder) const
 {
-    const QString lockPath = LocalFileAccess::messagePath(m_lockPath);
+    const QString lockPath = m_files.messagePath(m_lockPath);
     QString what;
     if (holder.readError.is(FileError::Kind::missing)) {
         what = QStringLiteral("other posts hold its lock %1 one after another").arg(lockPath);
@@ -326,8 +325,7 @@ FileError LogLock::heldBy(const Holder& holder) const
     }
     return {kind,
             MessageText::withAdvice(
-                QStringLiteral("Cannot change %1: %2").arg(LocalFileAccess::messagePath(m_logPath), what),
-                advice)};
+                QStringLiteral("Cannot change %1: %2").arg(m_files.messagePath(m_logPath), what), advice)};
 }
 
 } // namespace LiveLog

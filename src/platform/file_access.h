@@ -86,6 +86,9 @@ public:
 
     virtual ~FileAccess() = default;
 
+    // The path as this backend's messages name it, for messages about it made elsewhere.
+    virtual QString messagePath(const QString& path) const { return path; }
+
     // Reads until the end of the file, whatever size the file system reported before.
     virtual FileReadResult readAll(const QString& path) = 0;
     // Reads at most the first maxBytes bytes, for a file that is only looked into and may be anything,

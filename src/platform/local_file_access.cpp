@@ -90,11 +90,6 @@ QString LocalFileAccess::nativePath(const QString& path)
 #endif
 }
 
-QString LocalFileAccess::messagePath(const QString& path)
-{
-    return ServerSharePath::isServerSharePath(path) ? path : nativePath(path);
-}
-
 FileReadResult LocalFileAccess::readAll(const QString& path)
 {
     return readStart(path, std::numeric_limits<qsizetype>::max());

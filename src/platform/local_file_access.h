@@ -14,9 +14,8 @@ public:
     FileError remove(const QString& path) override;
     FileTimeResult modificationTime(const QString& path) override;
     FileListResult listBeside(const QString& path, const QString& prefix) override;
+    QString messagePath(const QString& path) const override { return nativePath(path); }
 
     // Off Windows a backslash is a path separator; the text the user typed stays unchanged elsewhere.
     static QString nativePath(const QString& path);
-    // The path as the messages of whichever backend opens it name it.
-    static QString messagePath(const QString& path);
 };

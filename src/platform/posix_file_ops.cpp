@@ -95,38 +95,33 @@ Status notAFile(const char* path, mode_t mode)
     return {Failure::notAFile, "it is not a regular file"};
 }
 
+Status closedWith(int& descriptor, const Status& status)
+{
+    ::close(descriptor);
+    descriptor = -1;
+    return status;
+}
+
 // Opened without blocking, since opening a FIFO waits for its other end and a device may never answer;
 // anything but a regular file is refused before a byte moves, and the descriptor then blocks as usual.
-Status openRegular(const char* path, int flags, mode_t mode, int& descriptor)
+// info is the opened file's status.
+Status openRegular(const char* path, int flags, mode_t mode, int& descriptor, struct stat& info)
 {
     descriptor = openRetrying(path, flags | O_NONBLOCK, mode);
     if (descriptor < 0) {
         // ENXIO: a FIFO nobody reads or a device that is not there; ELOOP: a symbolic link refused.
         const int error = errno;
-        struct stat info
-        {
-        };
         if ((error == ENXIO || error == ELOOP || error == EISDIR) && ::lstat(path, &info) == 0)
             return notAFile(path, info.st_mode);
         return fromErrno(error);
     }
-    struct stat info
-    {
-    };
-    const bool examined = ::fstat(descriptor, &info) == 0;
-    if (!examined || !S_ISREG(info.st_mode)) {
-        const Status status = examined ? notAFile(path, info.st_mode) : lastError();
-        ::close(descriptor);
-        descriptor = -1;
-        return status;
-    }
+    if (::fstat(descriptor, &info) != 0)
+        return closedWith(descriptor, lastError());
+    if (!S_ISREG(info.st_mode))
+        return closedWith(descriptor, notAFile(path, info.st_mode));
     const int statusFlags = ::fcntl(descriptor, F_GETFL);
-    if (statusFlags < 0 || ::fcntl(descriptor, F_SETFL, statusFlags & ~O_NONBLOCK) != 0) {
-        const Status status = lastError();
-        ::close(descriptor);
-        descriptor = -1;
-        return status;
-    }
+    if (statusFlags < 0 || ::fcntl(descriptor, F_SETFL, statusFlags & ~O_NONBLOCK) != 0)
+        return closedWith(descriptor, lastError());
     return {};
 }
 
@@ -152,14 +147,14 @@ Status readAll(const std::filesystem::path& path, std::string& bytes, std::size_
 {
     bytes.clear();
     int descriptor = -1;
-    if (const Status opened = openRegular(path.c_str(), O_RDONLY, 0, descriptor); !opened.ok())
-        return opened;
-    // Only a hint (the size a network file system reports may be stale, so the read goes on to the end),
-    // but it spares a large log the copies and the twice-as-large buffer of a growing string.
     struct stat info
     {
     };
-    if (::fstat(descriptor, &info) == 0 && info.st_size > 0)
+    if (const Status opened = openRegular(path.c_str(), O_RDONLY, 0, descriptor, info); !opened.ok())
+        return opened;
+    // Only a hint (the size a network file system reports may be stale, so the read goes on to the end),
+    // but it spares a large log the copies and the twice-as-large buffer of a growing string.
+    if (info.st_size > 0)
         bytes.reserve(std::min(std::size_t(info.st_size), maxBytes) + 1);
     char chunk[64 * 1024];
     while (bytes.size() < maxBytes) {
@@ -167,9 +162,7 @@ Status readAll(const std::filesystem::path& path, std::string& bytes, std::size_
         if (count < 0) {
             if (errno == EINTR)
                 continue;
-            const Status status = lastError();
-            ::close(descriptor);
-            return status;
+            return closedWith(descriptor, lastError());
         }
         if (count == 0)
             break;
@@ -183,7 +176,10 @@ Status writeAll(const std::filesystem::path& path, std::string_view bytes, bool 
 {
     const int flags = O_WRONLY | O_CREAT | O_NOFOLLOW | (newOnly ? O_EXCL : O_TRUNC);
     int descriptor = -1;
-    if (const Status opened = openRegular(path.c_str(), flags, 0666, descriptor); !opened.ok())
+    struct stat info
+    {
+    };
+    if (const Status opened = openRegular(path.c_str(), flags, 0666, descriptor, info); !opened.ok())
         return opened;
     Status status = writeWhole(descriptor, bytes);
     // A network file system may report a failed write only when the file is closed.

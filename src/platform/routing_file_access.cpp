@@ -7,7 +7,7 @@ RoutingFileAccess::RoutingFileAccess(FileAccess& local, FileAccess& serverShares
     , m_serverShares(serverShares)
 {}
 
-FileAccess& RoutingFileAccess::backendFor(const QString& path)
+FileAccess& RoutingFileAccess::backendFor(const QString& path) const
 {
     return ServerSharePath::isServerSharePath(path) ? m_serverShares : m_local;
 }
@@ -46,4 +46,9 @@ FileTimeResult RoutingFileAccess::modificationTime(const QString& path)
 FileListResult RoutingFileAccess::listBeside(const QString& path, const QString& prefix)
 {
     return backendFor(path).listBeside(path, prefix);
+}
+
+QString RoutingFileAccess::messagePath(const QString& path) const
+{
+    return backendFor(path).messagePath(path);
 }

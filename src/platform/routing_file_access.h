@@ -15,9 +15,10 @@ public:
     FileError remove(const QString& path) override;
     FileTimeResult modificationTime(const QString& path) override;
     FileListResult listBeside(const QString& path, const QString& prefix) override;
+    QString messagePath(const QString& path) const override;
 
 private:
-    FileAccess& backendFor(const QString& path);
+    FileAccess& backendFor(const QString& path) const;
 
     FileAccess& m_local;
     FileAccess& m_serverShares;

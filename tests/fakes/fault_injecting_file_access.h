@@ -72,6 +72,7 @@ public:
         return m_backend.remove(path);
     }
     FileTimeResult modificationTime(const QString& path) override { return m_backend.modificationTime(path); }
+    QString messagePath(const QString& path) const override { return m_backend.messagePath(path); }
     FileListResult listBeside(const QString& path, const QString& prefix) override
     {
         return m_backend.listBeside(path, prefix);

@@ -51,16 +51,16 @@ LiveView::LiveView(QWidget* parent)
 
 void LiveView::showLog(const QByteArray& log)
 {
-    if (m_shownLog == log)
+    if (m_showingLog && m_log.bytes() == log)
         return;
-    const bool wasShowingLog = m_shownLog.has_value();
+    const bool wasShowingLog = m_showingLog;
     std::optional<qsizetype> linesInFront;
     if (m_log.bytes() != log) {
         linesInFront = m_log.grow(log);
         if (!linesInFront)
             m_log.assign(log);
     }
-    m_shownLog = m_log.bytes();
+    m_showingLog = true;
     if (wasShowingLog && linesInFront)
         keepPlaceAfterGrowth(*linesInFront);
     else
@@ -72,7 +72,7 @@ void LiveView::showStatus(const QString& text)
 {
     static const QRegularExpression lineEnd(QStringLiteral("\r\n|\r|\n"));
     m_status = text.split(lineEnd);
-    m_shownLog.reset();
+    m_showingLog = false;
     showFromTop();
     emit textChanged();
 }
@@ -84,7 +84,7 @@ QString LiveView::toPlainText() const
 
 qsizetype LiveView::lineCount() const
 {
-    return m_shownLog ? m_log.count() : m_status.size();
+    return m_showingLog ? m_log.count() : m_status.size();
 }
 
 void LiveView::setSelection(Position anchor, Position cursor)
@@ -114,13 +114,13 @@ void LiveView::selectAll()
 
 QString LiveView::lineText(qsizetype line) const
 {
-    return m_shownLog ? m_log.line(line) : m_status.at(line);
+    return m_showingLog ? m_log.line(line) : m_status.at(line);
 }
 
 // Decodes only the lines from one position to the other, in one piece.
 QString LiveView::text(Position from, Position to) const
 {
-    const QString lines = m_shownLog
+    const QString lines = m_showingLog
                               ? m_log.text(from.line, to.line)
                               : m_status.mid(from.line, to.line - from.line + 1).join(QLatin1Char('\n'));
     const qsizetype cutAtEnd = lineText(to.line).size() - to.column;
@@ -167,7 +167,7 @@ void LiveView::keepPlaceAfterGrowth(qsizetype linesInFront)
 // The log keeps its lines as posted; a status is read at a glance, never scrolled sideways, so it wraps.
 bool LiveView::wraps() const
 {
-    return !m_shownLog.has_value();
+    return !m_showingLog;
 }
 
 int LiveView::layOut(QTextLayout& layout, qsizetype line) const

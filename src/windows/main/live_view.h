@@ -40,7 +40,10 @@ public:
     void showStatus(const QString& text);
 
     // The log bytes on display; nothing while a status text shows.
-    const std::optional<QByteArray>& shownLog() const { return m_shownLog; }
+    std::optional<QByteArray> shownLog() const
+    {
+        return m_showingLog ? std::optional<QByteArray>(m_log.bytes()) : std::nullopt;
+    }
 
     // What the view shows, lines joined by LF, as a text field's toPlainText() gives it.
     QString toPlainText() const;
@@ -99,7 +102,7 @@ private:
     // The log on display, or kept aside while a status text shows.
     LogLines m_log;
     QStringList m_status;
-    std::optional<QByteArray> m_shownLog;
+    bool m_showingLog = false;
     Position m_anchor;
     Position m_cursor;
     // The widest line measured so far, in pixels; lines off screen are never measured but the longest.

@@ -4,7 +4,6 @@
 #include "livelog/live_log.h"
 #include "livelog/live_log_format.h"
 #include "livelog/status_texts.h"
-#include "platform/local_file_access.h"
 #include "platform/message_reporter.h"
 #include "platform/window_order.h"
 #include "windows/common/background_job.h"
@@ -365,7 +364,7 @@ void MainWindow::readInBackground(std::function<void(const FileReadResult&)> app
     const auto read = [&files = m_services.files, share = shareLocation()] {
         return LiveLog::read(files, share);
     };
-    const QString logPath = LocalFileAccess::messagePath(LiveLogFormat::liveLogPath(shareLocation()));
+    const QString logPath = m_services.files.messagePath(LiveLogFormat::liveLogPath(shareLocation()));
     m_reader->run(logPath, read, [this, ticket, apply](const FileReadResult& result) {
         if (ticket != m_readTicket)
             return;
