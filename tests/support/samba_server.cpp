@@ -19,6 +19,8 @@ namespace {
 constexpr int startMs = 10000;
 constexpr int stopMs = 5000;
 constexpr int helperMs = 20000;
+// Long enough for another run's whole SMB test, short of CTest's limit for this one.
+constexpr int addressClaimMs = 150000;
 constexpr quint16 smbPort = 445;
 
 // %1: the server's own folder, %2: the guest share, %3: the login share, %4: the address, %5: the login.
@@ -192,7 +194,11 @@ bool writeText(const QString& path, const QString& text)
 } // namespace
 
 SambaServer::SambaServer()
+    : m_addressClaim(QDir::tempPath() + QStringLiteral("/chatslate-test-smbd-%1.lock").arg(latin1(address)))
 {
+    // Held for as long as the server may run, however long that is; a claim left by a dead run is
+    // noticed through its process id.
+    m_addressClaim.setStaleLockTime(0);
     m_setupError = writeFiles();
 }
 
@@ -330,6 +336,11 @@ bool SambaServer::start(QString* whyNot)
     m_wrappers = nssWrapper + u':' + uidWrapper;
     if (!m_loginAdded && !addLogin(smbpasswd, whyNot))
         return false;
+    if (!m_addressClaim.isLocked() && !m_addressClaim.tryLock(addressClaimMs))
+        return fail(QStringLiteral("another test run kept %1:445 for over %2 s (lock file %3)")
+                        .arg(latin1(address))
+                        .arg(addressClaimMs / 1000)
+                        .arg(m_addressClaim.fileName()));
 
     const int before = probe();
     if (before == 0)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QLockFile>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -9,7 +10,8 @@
 // A throwaway Samba server on 127.0.0.2:445 for the tests and benchmarks of the SMB file backend. Its
 // configuration, users, databases, logs and share folders all live in one temporary folder; nothing on the
 // machine outside it is written. Needs root (port 445) and the samba and libnss-wrapper/libuid-wrapper
-// packages; start() says in plain words why it could not run, so a test can skip with the reason.
+// packages; start() says in plain words why it could not run, so a test can skip with the reason. Runs on one
+// machine take turns: a second run waits in start() until the first has let go of the address.
 //
 // The server offers files only: samba-dcerpcd is not started (its helpers always log under
 // /var/log/samba), so listing the shares of smb://127.0.0.2/ returns nothing.
@@ -57,6 +59,7 @@ private:
     bool waitUntilListening(QString* whyNot);
 
     QTemporaryDir m_dir;
+    QLockFile m_addressClaim;
     QString m_setupError;
     QString m_wrappers;
     std::unique_ptr<QProcess> m_smbd;
