@@ -3,6 +3,7 @@
 #include "livelog/live_log.h"
 #include "livelog/live_log_format.h"
 #include "livelog/status_texts.h"
+#include "platform/native_file_ops.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -72,6 +73,8 @@ private slots:
     void failedReadWritesNothing();
     void failedWriteKeepsOldLog();
     void serverSharePathsOffWindows();
+    void readsToTheEndWhateverTheReportedSize_data();
+    void readsToTheEndWhateverTheReportedSize();
     void logThatIsAFolder();
     void logThatIsNoPlainFile_data();
     void logThatIsNoPlainFile();
@@ -258,6 +261,53 @@ void LiveLogTest::serverSharePathsOffWindows()
     QVERIFY(unc.error.message.contains(QStringLiteral("not a local path")));
     QVERIFY(LiveLog::clear(m_files, QStringLiteral("\\\\SERVER\\Share")).failed());
 #endif
+}
+
+// A network file system may report a stale size, and the system may hand a file over in pieces.
+void LiveLogTest::readsToTheEndWhateverTheReportedSize_data()
+{
+    QTest::addColumn<int>("reportedSize");
+    QTest::addColumn<int>("piece");
+    QTest::addColumn<int>("maxBytes");
+    const int size = 200'000;
+    QTest::newRow("size unknown") << 0 << size << size * 2;
+    QTest::newRow("size as reported") << size + 1 << size << size * 2;
+    QTest::newRow("grown since reported") << 10 << 7'000 << size * 2;
+    QTest::newRow("shrunk since reported") << size * 3 << 65'536 << size * 4;
+    QTest::newRow("cut at the limit") << size + 1 << 4'096 << 4'097;
+    QTest::newRow("cut at the limit while growing") << 10 << 7'000 << 100'000;
+}
+
+void LiveLogTest::readsToTheEndWhateverTheReportedSize()
+{
+    QFETCH(int, reportedSize);
+    QFETCH(int, piece);
+    QFETCH(int, maxBytes);
+    QByteArray file(200'000, Qt::Uninitialized);
+    for (int i = 0; i < file.size(); ++i)
+        file[i] = char('a' + i % 23);
+    qsizetype delivered = 0;
+    const auto readSome = [&](char* into, std::size_t wanted, std::size_t& count) {
+        count = std::min({wanted, std::size_t(piece), std::size_t(file.size() - delivered)});
+        std::copy_n(file.constData() + delivered, count, into);
+        delivered += qsizetype(count);
+        return NativeFileOps::Status{};
+    };
+    QByteArray bytes;
+    const auto resize = [&bytes](std::size_t size) {
+        bytes.resize(qsizetype(size));
+        return bytes.data();
+    };
+    QVERIFY(
+        NativeFileOps::readInPlace(resize, std::size_t(reportedSize), std::size_t(maxBytes), readSome).ok());
+    QCOMPARE(bytes, file.first(std::min<qsizetype>(file.size(), maxBytes)));
+
+    const auto failing = [](char*, std::size_t, std::size_t&) {
+        return NativeFileOps::Status{NativeFileOps::Failure::other, "I/O error"};
+    };
+    QCOMPARE(NativeFileOps::readInPlace(resize, std::size_t(reportedSize), std::size_t(maxBytes), failing)
+                 .description,
+             "I/O error");
 }
 
 void LiveLogTest::logThatIsAFolder()

@@ -99,11 +99,16 @@ FileReadResult LocalFileAccess::readStart(const QString& path, qsizetype maxByte
 {
     if (const auto error = refused(path))
         return {{}, *error};
-    std::string bytes;
-    const NativeFileOps::Status status = NativeFileOps::readAll(toNative(path), bytes, std::size_t(maxBytes));
+    QByteArray bytes;
+    const auto resize = [&bytes](std::size_t size) {
+        bytes.resize(qsizetype(size));
+        return bytes.data();
+    };
+    const NativeFileOps::Status status =
+        NativeFileOps::readAll(toNative(path), resize, std::size_t(maxBytes));
     if (!status.ok())
         return {{}, errorFor(QStringLiteral("read"), path, status)};
-    return {QByteArray::fromStdString(bytes), {}};
+    return {bytes, {}};
 }
 
 FileError LocalFileAccess::writeAll(const QString& path, const QByteArray& bytes, Create mode)

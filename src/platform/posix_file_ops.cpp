@@ -143,33 +143,26 @@ Status writeWhole(int descriptor, std::string_view bytes)
 
 } // namespace
 
-Status readAll(const std::filesystem::path& path, std::string& bytes, std::size_t maxBytes)
+Status readAll(const std::filesystem::path& path, const ResizeBuffer& resize, std::size_t maxBytes)
 {
-    bytes.clear();
     int descriptor = -1;
     struct stat info
     {
     };
     if (const Status opened = openRegular(path.c_str(), O_RDONLY, 0, descriptor, info); !opened.ok())
         return opened;
-    // Only a hint (the size a network file system reports may be stale, so the read goes on to the end),
-    // but it spares a large log the copies and the twice-as-large buffer of a growing string.
-    if (info.st_size > 0)
-        bytes.reserve(std::min(std::size_t(info.st_size), maxBytes) + 1);
-    char chunk[64 * 1024];
-    while (bytes.size() < maxBytes) {
-        const ssize_t count = ::read(descriptor, chunk, std::min(sizeof chunk, maxBytes - bytes.size()));
-        if (count < 0) {
-            if (errno == EINTR)
-                continue;
-            return closedWith(descriptor, lastError());
-        }
-        if (count == 0)
-            break;
-        bytes.append(chunk, std::size_t(count));
-    }
-    ::close(descriptor);
-    return {};
+    const auto readSome = [descriptor](char* into, std::size_t wanted, std::size_t& count) -> Status {
+        ssize_t read = -1;
+        do
+            read = ::read(descriptor, into, wanted);
+        while (read < 0 && errno == EINTR);
+        if (read < 0)
+            return lastError();
+        count = std::size_t(read);
+        return {};
+    };
+    const std::size_t expected = info.st_size > 0 ? std::size_t(info.st_size) + 1 : 0;
+    return closedWith(descriptor, readInPlace(resize, expected, maxBytes, readSome));
 }
 
 Status writeAll(const std::filesystem::path& path, std::string_view bytes, bool newOnly)

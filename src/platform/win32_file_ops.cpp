@@ -182,34 +182,23 @@ bool renameReplacingOpenTarget(const std::filesystem::path& source, const std::f
 
 // The whole file in as few reads as its size allows, so that it is open only for a moment: a writer
 // whose rename cannot replace an open file waits for every reader to close it.
-Status readAll(const std::filesystem::path& path, std::string& bytes, std::size_t maxBytes)
+Status readAll(const std::filesystem::path& path, const ResizeBuffer& resize, std::size_t maxBytes)
 {
-    bytes.clear();
     const Handle file(CreateFileW(path.c_str(), GENERIC_READ, shareAll, nullptr, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file)
         return lastErrorOn(path, Wanted::reading);
-    LARGE_INTEGER size{};
-    // One byte more than reported, so that a file grown meanwhile is noticed and read on.
-    const std::size_t expected =
-        GetFileSizeEx(file.get(), &size) && size.QuadPart > 0 ? std::size_t(size.QuadPart) + 1 : 64 * 1024;
-    bytes.resize(std::min(expected, maxBytes));
-    std::size_t used = 0;
-    while (used < maxBytes) {
-        if (used == bytes.size())
-            bytes.resize(std::min(bytes.size() * 2, maxBytes));
-        const DWORD wanted = DWORD(std::min<std::size_t>(bytes.size() - used, 1u << 30));
-        DWORD count = 0;
-        if (!ReadFile(file.get(), bytes.data() + used, wanted, &count, nullptr)) {
-            bytes.clear();
+    const auto readSome = [&file](char* into, std::size_t wanted, std::size_t& count) -> Status {
+        DWORD read = 0;
+        if (!ReadFile(file.get(), into, DWORD(std::min<std::size_t>(wanted, 1u << 30)), &read, nullptr))
             return lastError();
-        }
-        if (count == 0)
-            break;
-        used += count;
-    }
-    bytes.resize(used);
-    return {};
+        count = read;
+        return {};
+    };
+    LARGE_INTEGER size{};
+    const std::size_t expected =
+        GetFileSizeEx(file.get(), &size) && size.QuadPart > 0 ? std::size_t(size.QuadPart) + 1 : 0;
+    return readInPlace(resize, expected, maxBytes, readSome);
 }
 
 Status writeAll(const std::filesystem::path& path, std::string_view bytes, bool newOnly)

@@ -27,6 +27,14 @@ bool isBusy(const Status& status)
     return status.failure == Failure::busy;
 }
 
+Status readAll(const fs::path& path, std::string& bytes)
+{
+    return NativeFileOps::readAll(path, [&bytes](std::size_t size) {
+        bytes.resize(size);
+        return bytes.data();
+    });
+}
+
 template <typename Call> Status retried(Call call)
 {
     return LiveLog::retryWhileBusy(call, isBusy);
@@ -116,7 +124,7 @@ bool post(const std::string& entry)
         Sleep(1);
     }
     std::string log;
-    Status status = retried([&] { return NativeFileOps::readAll(logPath(), log); });
+    Status status = retried([&] { return readAll(logPath(), log); });
     const fs::path temporary = ownFile(L".TMP");
     if (status.ok())
         status = retried([&] { return NativeFileOps::writeAll(temporary, entry + "\r\n" + log, false); });
@@ -186,7 +194,7 @@ int reader(int pauseMs)
     int bad = 0;
     while (WaitForSingleObject(stop, 0) != WAIT_OBJECT_0) {
         std::string log;
-        const Status read = retried([&] { return NativeFileOps::readAll(logPath(), log); });
+        const Status read = retried([&] { return readAll(logPath(), log); });
         ++reads;
         if (!read.ok())
             ++bad;
@@ -211,7 +219,7 @@ void readsWhileReplaced()
     int failed = 0;
     while (WaitForSingleObject(group.processes.front(), 0) == WAIT_TIMEOUT) {
         std::string log;
-        const Status read = retried([&] { return NativeFileOps::readAll(logPath(), log); });
+        const Status read = retried([&] { return readAll(logPath(), log); });
         ++reads;
         failed += read.ok() ? 0 : 1;
         partial += read.ok() && !isWholeVersion(log) ? 1 : 0;
@@ -255,7 +263,7 @@ void postsFromThreeProcesses()
     CHECK(group.finishAll() == 0, "posts were refused or failed");
     std::printf("  3 x %d posts in %.0f ms\n", posts, WineCheck::msecsSince(start));
     std::string log;
-    CHECK(NativeFileOps::readAll(logPath(), log).ok(), "log after the posts");
+    CHECK(readAll(logPath(), log).ok(), "log after the posts");
     const std::map<std::string, int> entries = entriesOf(log);
     int once = 0;
     for (const char* name : {"A", "B", "C"}) {
@@ -346,7 +354,7 @@ void namesAndListing()
         const fs::path path = sub / fs::u8path(name);
         CHECK(NativeFileOps::writeAll(path, name, true).ok(), name);
         std::string back;
-        CHECK(NativeFileOps::readAll(path, back).ok() && back == name, "read back " + name);
+        CHECK(readAll(path, back).ok() && back == name, "read back " + name);
     }
     std::vector<std::string> listed;
     CHECK(NativeFileOps::listFolder(sub, listed).ok(), "listing");
@@ -368,7 +376,7 @@ void refusalsTellTheirCause()
     const auto expect = [](const Status& status, Failure failure, const std::string& what) {
         CHECK(status.failure == failure, what + ": " + describe(status));
     };
-    expect(NativeFileOps::readAll(folderInPlace, bytes), Failure::notAFile, "read a folder");
+    expect(readAll(folderInPlace, bytes), Failure::notAFile, "read a folder");
     expect(NativeFileOps::writeAll(folderInPlace, "x", false), Failure::notAFile, "write a folder");
     NativeFileOps::writeAll(source, "x", false);
     expect(NativeFileOps::replace(source, folderInPlace), Failure::notAFile, "replace a folder");
