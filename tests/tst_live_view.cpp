@@ -164,6 +164,14 @@ void LiveViewTest::selectsAndCopiesByMouseAndKeys()
     QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("first line \nsecond line \nthird line"));
     QTest::keyClick(&view, Qt::Key_Home);
     QVERIFY(!view.hasSelection());
+    // By words, on across the line's end and back.
+    for (const char* selected : {"third ", "third line ", "third line \n"}) {
+        QTest::keyClick(&view, Qt::Key_Right, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(view.selectedText(), QString::fromLatin1(selected));
+    }
+    QTest::keyClick(&view, Qt::Key_Left, Qt::ControlModifier | Qt::ShiftModifier);
+    QTest::keyClick(&view, Qt::Key_Left, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(view.selectedText(), QStringLiteral("third "));
 
     // A click with Shift extends; a double click takes the word.
     QTest::mouseClick(view.viewport(), Qt::LeftButton, Qt::ShiftModifier, pointAt(view, 0, false));

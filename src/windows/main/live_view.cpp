@@ -28,6 +28,8 @@ struct Motion
 constexpr Motion motions[] = {
     {QKeySequence::MoveToNextChar, QKeySequence::SelectNextChar},
     {QKeySequence::MoveToPreviousChar, QKeySequence::SelectPreviousChar},
+    {QKeySequence::MoveToNextWord, QKeySequence::SelectNextWord},
+    {QKeySequence::MoveToPreviousWord, QKeySequence::SelectPreviousWord},
     {QKeySequence::MoveToNextLine, QKeySequence::SelectNextLine},
     {QKeySequence::MoveToPreviousLine, QKeySequence::SelectPreviousLine},
     {QKeySequence::MoveToNextPage, QKeySequence::SelectNextPage},
@@ -336,6 +338,18 @@ LiveView::Position LiveView::moved(QKeySequence::StandardKey key, Position from)
         if (from.column > 0)
             return {from.line, from.column - 1};
         return from.line > 0 ? Position{from.line - 1, lineText(from.line - 1).size()} : from;
+    case QKeySequence::MoveToNextWord:
+    case QKeySequence::MoveToPreviousWord: {
+        const bool next = key == QKeySequence::MoveToNextWord;
+        // Word ends at a line's end go to the neighbouring line, as a character move does.
+        if (next ? from.column >= length : from.column <= 0)
+            return moved(next ? QKeySequence::MoveToNextChar : QKeySequence::MoveToPreviousChar, from);
+        QTextLayout layout;
+        layOut(layout, from.line);
+        const int column = int(from.column);
+        return {from.line, next ? layout.nextCursorPosition(column, QTextLayout::SkipWords)
+                                : layout.previousCursorPosition(column, QTextLayout::SkipWords)};
+    }
     case QKeySequence::MoveToNextLine:
         return clamped({from.line + 1, from.column});
     case QKeySequence::MoveToPreviousLine:
