@@ -73,6 +73,7 @@ Status readInPlace(const ResizeBuffer& resize, std::size_t expected, std::size_t
     resize(used);
     return {};
 }
+
 // Never writes through a symbolic link.
 Status writeAll(const std::filesystem::path& path, std::string_view bytes, bool newOnly);
 // Refuses a target that is not a regular file, as the rename would put a plain file in the place of a

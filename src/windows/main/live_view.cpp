@@ -341,7 +341,8 @@ LiveView::Position LiveView::moved(QKeySequence::StandardKey key, Position from)
     case QKeySequence::MoveToNextWord:
     case QKeySequence::MoveToPreviousWord: {
         const bool next = key == QKeySequence::MoveToNextWord;
-        // Word ends at a line's end go to the neighbouring line, as a character move does.
+        // From a line's end (or start) a word move goes on to the next (or previous) line, as a character
+        // move does.
         if (next ? from.column >= length : from.column <= 0)
             return moved(next ? QKeySequence::MoveToNextChar : QKeySequence::MoveToPreviousChar, from);
         QTextLayout layout;
