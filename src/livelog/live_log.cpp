@@ -95,18 +95,22 @@ FileReadResult readOnce(FileAccess& files, const QString& logPath)
 } // namespace
 
 // While a writer replaces the log in two steps, the old log is briefly under its replaced name, and once
-// it is gone from there the new log is in place. A writer that stopped in between left it there: a post
-// then builds on it and the new log takes its place.
+// it is gone from there the new log is in place. Posts that follow one another closely can each catch a
+// look at the moment between, so the looks go on a few times; a log that is really missing costs only
+// these few reads. A writer that stopped in between left the old log aside: a post then builds on it and
+// the new log takes its place.
 FileReadResult LiveLog::read(FileAccess& files, const QString& shareLocation)
 {
+    constexpr int looksAside = 5;
     const QString logPath = LiveLogFormat::liveLogPath(shareLocation);
-    const FileReadResult log = readOnce(files, logPath);
-    if (!log.error.is(FileError::Kind::missing))
-        return log;
-    const FileReadResult aside = readOnce(files, LiveLogFormat::asidePath(logPath));
-    if (!aside.error.failed())
-        return aside;
-    return readOnce(files, logPath);
+    FileReadResult log = readOnce(files, logPath);
+    for (int look = 0; look < looksAside && log.error.is(FileError::Kind::missing); ++look) {
+        FileReadResult aside = readOnce(files, LiveLogFormat::asidePath(logPath));
+        if (!aside.error.failed())
+            return aside;
+        log = readOnce(files, logPath);
+    }
+    return log;
 }
 
 LiveLog::PostResult LiveLog::post(FileAccess& files, const QString& shareLocation, const QByteArray& ownText,

@@ -5,6 +5,7 @@
 #include <QMutex>
 #include <QMutexLocker>
 #include <algorithm>
+#include <functional>
 #include <optional>
 
 // Test implementation: real files, with failures the test machine cannot produce (tests may run as
@@ -104,6 +105,13 @@ public:
         }
     }
 
+    // Runs before each read with the path about to be read, as another writer's steps between them.
+    void beforeEachRead(std::function<void(const QString& path)> action)
+    {
+        QMutexLocker locker(&m_mutex);
+        m_beforeRead = std::move(action);
+    }
+
     // The most bytes any one read brought in.
     qsizetype largestRead() const
     {
@@ -132,7 +140,10 @@ private:
             return {{}, {FileError::Kind::other, m_readFailure.arg(path)}};
         if (const auto busy = takeBusy(m_busyReads, path))
             return {{}, *busy};
+        const auto beforeRead = m_beforeRead;
         locker.unlock();
+        if (beforeRead)
+            beforeRead(path);
         FileReadResult result = backendRead();
         locker.relock();
         m_largestRead = std::max(m_largestRead, result.bytes.size());
@@ -166,6 +177,7 @@ private:
     int m_busyReads = 0;
     int m_busyReplaces = 0;
     int m_busyRemoves = 0;
+    std::function<void(const QString& path)> m_beforeRead;
     int m_reads = 0;
     qsizetype m_largestRead = 0;
     int m_writes = 0;
