@@ -521,28 +521,35 @@ void LiveLogTest::refusalsAreNotRetried()
 
 void LiveLogTest::lockOfAnotherWorkstation_data()
 {
+    QTest::addColumn<QString>("host");
     QTest::addColumn<QString>("since"); // by the other workstation's clock
     QTest::addColumn<int>("ageOnServer");
     QTest::addColumn<bool>("stale");
+    const QString other = QStringLiteral("OTHER-PC");
     const QString now = QDateTime::currentDateTimeUtc().toString(Qt::ISODate);
     const QString minutesAgo = QDateTime::currentDateTimeUtc().addSecs(-600).toString(Qt::ISODate);
     const QString minutesAhead = QDateTime::currentDateTimeUtc().addSecs(600).toString(Qt::ISODate);
-    QTest::newRow("held just now") << now << 0 << false;
-    QTest::newRow("held just now by a clock minutes behind") << minutesAgo << 0 << false;
-    QTest::newRow("left by a crashed writer whose clock is minutes ahead") << minutesAhead << 30 << true;
-    QTest::newRow("left by a crashed writer whose clock is right") << now << 30 << true;
+    QTest::newRow("held just now") << other << now << 0 << false;
+    QTest::newRow("held just now by a clock minutes behind") << other << minutesAgo << 0 << false;
+    QTest::newRow("left by a crashed writer whose clock is minutes ahead")
+        << other << minutesAhead << 30 << true;
+    QTest::newRow("left by a crashed writer whose clock is right") << other << now << 30 << true;
+    // Its process id says nothing here, though it is not one of this machine's.
+    QTest::newRow("held just now by a machine of the same name")
+        << LiveLog::Writer::self().host << now << 0 << false;
 }
 
 void LiveLogTest::lockOfAnotherWorkstation()
 {
+    QFETCH(QString, host);
     QFETCH(QString, since);
     QFETCH(int, ageOnServer);
     QFETCH(bool, stale);
     const QString share = m_share->path();
     QVERIFY(!LiveLog::clear(m_files, share).failed());
     const QByteArray lock =
-        "BD-ChatSlate live log lock\r\nhost=OTHER-PC\r\nprocess=4242\r\ntoken=5eed\r\nsince=" +
-        since.toUtf8() + "\r\n";
+        "BD-ChatSlate live log lock\r\nhost=" + host.toUtf8() +
+        "\r\nmachine=0123456789ab\r\nprocess=999999999\r\ntoken=5eed\r\nsince=" + since.toUtf8() + "\r\n";
     writeLock(lock, std::chrono::seconds(ageOnServer));
     LiveLog::Timing timing;
     timing.lockWait = std::chrono::milliseconds(300);
@@ -555,7 +562,7 @@ void LiveLogTest::lockOfAnotherWorkstation()
         return;
     }
     const QString message = post.error().message;
-    QVERIFY2(message.contains("OTHER-PC") && message.contains("4242") && message.contains(since),
+    QVERIFY2(message.contains(host) && message.contains("999999999") && message.contains(since),
              qPrintable(message));
     QVERIFY(message.contains(lockPath()) || message.contains(share + "\\CHATSLATE-LIVE.LOG.LOCK"));
     QVERIFY(LiveLog::clear(m_files, share, timing).failed());
@@ -646,25 +653,29 @@ void LiveLogTest::leftoversOfACrashedWriter()
     QProcess ended;
     ended.start(QStringLiteral("true"));
     QVERIFY(ended.waitForStarted());
-    const LiveLog::Writer endedHere{LiveLog::Writer::self().host, ended.processId()};
+    const LiveLog::Writer& self = LiveLog::Writer::self();
+    const LiveLog::Writer endedHere{self.host, self.machine, ended.processId()};
+    const LiveLog::Writer endedOnANamesake{self.host, QStringLiteral("0123456789ab"), ended.processId()};
     QVERIFY(ended.waitForFinished());
-    const LiveLog::Writer runningHere{LiveLog::Writer::self().host, 1};
+    const LiveLog::Writer runningHere{self.host, self.machine, 1};
     leave(QStringLiteral("CHATSLATE-LIVE.LOG.OTHER-PC-17.TMP"), 3600);
     leave(QStringLiteral("CHATSLATE-LIVE.LOG.OTHER-PC-18.TMP"), 2);
     leave(QStringLiteral("CHATSLATE-LIVE.LOG.OTHER-PC-19.CLOCK"), 3600);
     leave(QStringLiteral("CHATSLATE-LIVE.LOG.OTHER-PC-20.TMP"), 60);
     leave(QStringLiteral("CHATSLATE-LIVE.LOG.%1.TMP").arg(endedHere.fileTag()), 0);
     leave(QStringLiteral("CHATSLATE-LIVE.LOG.%1.TMP").arg(runningHere.fileTag()), 0);
+    leave(QStringLiteral("CHATSLATE-LIVE.LOG.%1.TMP").arg(endedOnANamesake.fileTag()), 0);
     leave(QStringLiteral("CHATSLATE-LIVE.LOG.NOTES"), 3600);
 
     QVERIFY(!LiveLog::post(m_files, share, "x").failed());
     QCOMPARE(LiveLog::read(m_files, share).bytes, QByteArray("x \r\n \r\n\r\n\r\n"));
     // Those of a process here that has ended go at once, those of other workstations past the stale age.
-    // The fresh one of another workstation and that of a process still running here may belong to a writer
-    // at work; what is no writer's file stays too.
+    // The fresh ones of other workstations (also of one with this host's name) and that of a process still
+    // running here may belong to a writer at work; what is no writer's file stays too.
     QStringList kept{QStringLiteral("CHATSLATE-LIVE.LOG"), QStringLiteral("CHATSLATE-LIVE.LOG.NOTES"),
                      QStringLiteral("CHATSLATE-LIVE.LOG.OTHER-PC-18.TMP"),
-                     QStringLiteral("CHATSLATE-LIVE.LOG.%1.TMP").arg(runningHere.fileTag())};
+                     QStringLiteral("CHATSLATE-LIVE.LOG.%1.TMP").arg(runningHere.fileTag()),
+                     QStringLiteral("CHATSLATE-LIVE.LOG.%1.TMP").arg(endedOnANamesake.fileTag())};
     kept.sort();
     QCOMPARE(filesInShare(), kept);
 }

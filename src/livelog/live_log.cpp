@@ -32,14 +32,14 @@ QString writerTagOf(const QString& name)
     return {};
 }
 
-// Whether the writer that left this file is surely gone: a process of this host that no longer runs, or
+// Whether the writer that left this file is surely gone: a process of this machine that no longer runs, or
 // any writer once the file is older on the server's clock than a lock that nobody refreshes. The lock is
 // held meanwhile, so no writer at work owns an older one.
 bool leftBehind(FileAccess& files, const QString& path, const QString& tag, qint64 now,
                 const LiveLog::Timing& timing)
 {
     const LiveLog::Writer& self = LiveLog::Writer::self();
-    if (const std::optional<qint64> process = self.processOnThisHost(tag))
+    if (const std::optional<qint64> process = self.processOnThisMachine(tag))
         return *process != self.process && !NativeFileOps::processRunning(*process);
     const FileTimeResult written = files.modificationTime(path);
     return !written.error.failed() && now - written.msecsSinceEpoch > timing.staleAfter.count();

@@ -4,6 +4,7 @@
 #include "platform/native_file_ops.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDateTime>
 #include <QHash>
 #include <QMutex>
@@ -36,7 +37,18 @@ milliseconds pauseBeforeTry(int round)
 
 const Writer& Writer::self()
 {
-    static const Writer writer{QSysInfo::machineHostName(), QCoreApplication::applicationPid()};
+    static const Writer writer = [] {
+        // The boot's identity where the system has one (Linux), else the installation's (Windows).
+        QByteArray identity = QSysInfo::bootUniqueId();
+        if (identity.isEmpty())
+            identity = QSysInfo::machineUniqueId();
+        const QString machine =
+            identity.isEmpty()
+                ? QString()
+                : QString::fromLatin1(
+                      QCryptographicHash::hash(identity, QCryptographicHash::Sha1).toHex().left(12));
+        return Writer{QSysInfo::machineHostName(), machine, QCoreApplication::applicationPid()};
+    }();
     return writer;
 }
 
@@ -47,19 +59,28 @@ QString Writer::fileTag() const
         if (!(character.isLetterOrNumber() && character.unicode() < 0x80) && character != QLatin1Char('-'))
             character = QLatin1Char('_');
     }
+    if (!machine.isEmpty())
+        tag += QLatin1Char('-') + machine;
     return tag + QLatin1Char('-') + QString::number(process);
 }
 
-std::optional<qint64> Writer::processOnThisHost(const QString& tag) const
+std::optional<qint64> Writer::processOnThisMachine(const QString& tag) const
 {
-    const QString hostPart = Writer{host, 0}.fileTag().chopped(1);
-    if (!tag.startsWith(hostPart))
+    if (machine.isEmpty())
+        return std::nullopt;
+    const QString machinePart = Writer{host, machine, 0}.fileTag().chopped(1);
+    if (!tag.startsWith(machinePart))
         return std::nullopt;
     bool isNumber = false;
-    const qint64 processId = tag.mid(hostPart.size()).toLongLong(&isNumber);
+    const qint64 processId = tag.mid(machinePart.size()).toLongLong(&isNumber);
     if (!isNumber || processId <= 0)
         return std::nullopt;
     return processId;
+}
+
+bool Writer::isOnThisMachine(const QString& otherHost, const QString& otherMachine) const
+{
+    return !machine.isEmpty() && otherHost == host && otherMachine == machine;
 }
 
 LogLock::LogLock(FileAccess& files, const QString& logPath, const Timing& timing)
@@ -86,6 +107,8 @@ LogLock::Holder LogLock::parse(const QByteArray& bytes)
         const QString value = QString::fromUtf8(line.mid(equals + 1).trimmed());
         if (key == "host")
             holder.host = value;
+        else if (key == "machine")
+            holder.machine = value;
         else if (key == "process")
             holder.process = value.toLongLong();
         else if (key == "token")
@@ -100,8 +123,9 @@ FileError LogLock::acquire()
 {
     const Writer& self = Writer::self();
     m_content =
-        QStringLiteral("BD-ChatSlate live log lock\r\nhost=%1\r\nprocess=%2\r\ntoken=%3\r\nsince=%4\r\n")
-            .arg(self.host, QString::number(self.process),
+        QStringLiteral(
+            "BD-ChatSlate live log lock\r\nhost=%1\r\nmachine=%2\r\nprocess=%3\r\ntoken=%4\r\nsince=%5\r\n")
+            .arg(self.host, self.machine, QString::number(self.process),
                  QString::number(QRandomGenerator::system()->generate64(), 16),
                  QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs))
             .toUtf8();
@@ -161,8 +185,8 @@ LogLock::Holder LogLock::inspect()
 bool LogLock::isStale(Holder& holder)
 {
     const Writer& self = Writer::self();
-    if (holder.host == self.host && holder.process > 0 && holder.process != self.process &&
-        !NativeFileOps::processRunning(holder.process))
+    if (self.isOnThisMachine(holder.host, holder.machine) && holder.process > 0 &&
+        holder.process != self.process && !NativeFileOps::processRunning(holder.process))
         return true;
     // Another host's process cannot be asked, and its clock is its own: only the lock's age on the
     // server says that its writer is gone.

@@ -26,13 +26,19 @@ template <typename Call> auto retryWhileBusy(Call call)
 struct Writer
 {
     QString host;
+    // Tells this machine's current run from other machines of the same host name (cloned systems, or
+    // installers' default names) and from its own runs before a restart; empty where the system offers
+    // no such identity. Process ids mean something only within it.
+    QString machine;
     qint64 process = 0;
 
     static const Writer& self();
-    // Host and process, safe in a file name.
+    // Host, machine and process, safe in a file name.
     QString fileTag() const;
-    // The process that a file tag names when it is one of this writer's host.
-    std::optional<qint64> processOnThisHost(const QString& tag) const;
+    // The process that a file tag names when it is one of this writer's machine.
+    std::optional<qint64> processOnThisMachine(const QString& tag) const;
+    // Whether the process of this machine that a lock names can be asked whether it still runs.
+    bool isOnThisMachine(const QString& otherHost, const QString& otherMachine) const;
 };
 
 // The exclusive lock beside the live log that serialises posts and clears between workstations: a file
@@ -64,6 +70,7 @@ private:
         // By the file server's clock, when it could be asked.
         std::optional<qint64> modified;
         QString host;
+        QString machine;
         qint64 process = 0;
         QString token;
         QString since;
