@@ -414,6 +414,9 @@ void SettingsWindowTest::configurationContent_data()
     QTest::newRow("LF") << QByteArray("\\\\SERVER\\Share\n") << server;
     QTest::newRow("several line ends") << QByteArray("\\\\SERVER\\Share\r\n\r\n\n") << server;
     QTest::newRow("byte-order mark") << QByteArray("\xEF\xBB\xBF\\\\SERVER\\Share\r\n") << server;
+    QTest::newRow("UTF-8 after its byte-order mark")
+        << QByteArray("\xEF\xBB\xBF\\\\SERVER\\\xC3\x89quipe\r\n")
+        << QStringLiteral("\\\\SERVER\\\u00C9quipe");
     QTest::newRow("blanks kept") << QByteArray(" \\\\SERVER\\Share \t") << " \\\\SERVER\\Share \t";
     QTest::newRow("code page") << QByteArray("\\\\SERVER\\Caf\xE9")
                                << QStringLiteral("\\\\SERVER\\Caf\u00E9");

@@ -1,5 +1,6 @@
 #include "settings/share_config.h"
 
+#include "livelog/code_page.h"
 #include "platform/message_text.h"
 
 #include <QDir>
@@ -9,17 +10,18 @@ QString ShareConfig::path()
     return QDir::toNativeSeparators(QDir::current().absoluteFilePath(fileName));
 }
 
-FileReadResult ShareConfig::read(FileAccess& files)
+ShareConfig::Location ShareConfig::read(FileAccess& files)
 {
-    FileReadResult result = files.readAll(path());
+    const FileReadResult result = files.readAll(path());
     if (result.error.failed())
-        return result;
-    QByteArray& bytes = result.bytes;
-    if (bytes.startsWith("\xEF\xBB\xBF"))
-        bytes.remove(0, 3);
+        return {{}, result.error};
+    QByteArrayView bytes = result.bytes;
     while (bytes.endsWith('\r') || bytes.endsWith('\n'))
         bytes.chop(1);
-    return result;
+    constexpr QByteArrayView utf8Mark = "\xEF\xBB\xBF";
+    if (bytes.startsWith(utf8Mark))
+        return {QString::fromUtf8(bytes.sliced(utf8Mark.size())), {}};
+    return {CodePage::decode(bytes.toByteArray()), {}};
 }
 
 QString ShareConfig::describe(const FileError& error)

@@ -1,6 +1,5 @@
 #include "windows/settings/settings_window.h"
 
-#include "livelog/code_page.h"
 #include "livelog/live_log.h"
 #include "platform/message_reporter.h"
 #include "platform/message_text.h"
@@ -139,13 +138,13 @@ void SettingsWindow::onUnlockChanged()
 
 void SettingsWindow::onLoadClicked()
 {
-    const FileReadResult result = ShareConfig::read(m_services.files);
+    const ShareConfig::Location result = ShareConfig::read(m_services.files);
     if (result.error.failed()) {
         m_services.messages.showError(this, QStringLiteral("The share location was not loaded.\n\n") +
                                                 ShareConfig::describe(result.error));
         return;
     }
-    m_shareLocation->setText(CodePage::decode(result.bytes));
+    m_shareLocation->setText(result.text);
     m_saveRegistryButton->setEnabled(true);
     m_cancelButton->setText(closeCaption);
 }
