@@ -17,9 +17,7 @@
 #include <QSemaphore>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QThread>
 #include <QWaitCondition>
-#include <thread>
 
 class MainWindowTest : public QObject
 {
@@ -421,34 +419,41 @@ void MainWindowTest::postWaitsOffTheWindowsThread()
     QTest::mouseClick(post, Qt::LeftButton);
     QVERIFY(files.entered.tryAcquire(1, 5000));
 
-    // The window answers meanwhile; its post button stays disabled, and a click on it after the user
-    // switched auto refresh off and on again starts nothing.
-    QVERIFY(!post->isEnabled());
-    QTest::mouseClick(autoRefresh, Qt::LeftButton);
+    // The window answers meanwhile, but nothing in it starts other work or changes the text being posted.
+    for (const char* name : {"CHATSLATE_BUTTON", "AUTO_REFRESH_TICKBOX", "REFRESH_BUTTON", "SETTINGS_BUTTON"})
+        QVERIFY2(!window->findChild<QWidget*>(name)->isEnabled(), name);
+    QVERIFY(ownText->isReadOnly());
     QTest::mouseClick(autoRefresh, Qt::LeftButton);
     QCOMPARE(autoRefresh->value(), short(1));
-    QTest::mouseClick(post, Qt::LeftButton);
-    QVERIFY(!files.entered.tryAcquire(1, 100));
 
     files.answer.release();
     waitForBackgroundJobs(window.get());
     QCOMPARE(files.readAll(logPath).bytes, QByteArray("first \r\n \r\n\r\n\r\n"));
     QVERIFY(ownText->toPlainText().isEmpty());
-    QVERIFY(post->isEnabled());
+    QVERIFY(post->isEnabled() && !ownText->isReadOnly());
     QVERIFY(messages.errors().isEmpty());
 
-    // A window closed while its post waits on the share lets the post end: it is never left holding the
-    // lock.
+    // Closed while its post waits on the share, the window stays until the post has ended: should it fail,
+    // the user reads why with the text still in its field.
     ownText->setPlainText("second");
     QTest::mouseClick(post, Qt::LeftButton);
     QVERIFY(files.entered.tryAcquire(1, 5000));
-    std::thread answerLater([&files] {
-        QThread::msleep(100);
-        files.answer.release();
-    });
     window->close();
-    window.reset();
-    answerLater.join();
+    QVERIFY(window->isVisible());
+    files.failWrites("Cannot write %1: the share refused it");
+    files.answer.release();
+    waitForBackgroundJobs(window.get());
+    QVERIFY(window->isVisible());
+    QCOMPARE(messages.errors().size(), 1);
+    QCOMPARE(ownText->toPlainText(), QStringLiteral("second"));
+
+    // Once one succeeds, the window closes. It is never left holding the lock.
+    files.failWrites({});
+    QTest::mouseClick(post, Qt::LeftButton);
+    QVERIFY(files.entered.tryAcquire(1, 5000));
+    window->close();
+    files.answer.release();
+    QTRY_VERIFY(!window->isVisible());
     QCOMPARE(files.readAll(logPath).bytes, QByteArray("second \r\n \r\nfirst \r\n \r\n\r\n\r\n\r\n"));
     QVERIFY(!QFile::exists(logPath + ".LOCK"));
 }

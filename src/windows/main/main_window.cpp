@@ -26,6 +26,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <utility>
 
 namespace {
 
@@ -196,12 +197,14 @@ void MainWindow::enter(State state)
     const bool autoRefreshing = state == State::autoRefreshOn || state == State::posting;
     setRefreshTimerEnabled(state == State::autoRefreshOn);
     m_refreshMonitor->setEnabled(autoRefreshing);
-    m_autoRefresh->setEnabled(state != State::noShare);
+    // The window answers during a post, but what is posted is the text at the click: typing on, or a
+    // switch of auto refresh that would let the user type and post again, would be lost when the post
+    // empties the field.
+    m_autoRefresh->setEnabled(state != State::noShare && state != State::posting);
     m_postButton->setEnabled(state == State::autoRefreshOn);
-    m_refreshButton->setEnabled(autoRefreshing || state == State::autoRefreshUnticked);
+    m_refreshButton->setEnabled(state == State::autoRefreshOn || state == State::autoRefreshUnticked);
     m_settingsButton->setEnabled(!autoRefreshing);
-    // What is posted is the text at the click; typing on meanwhile would be lost when the post empties it.
-    m_ownText->setReadOnly(!autoRefreshing || state == State::posting);
+    m_ownText->setReadOnly(state != State::autoRefreshOn);
 }
 
 void MainWindow::runCloseSequence()
@@ -225,6 +228,12 @@ void MainWindow::runCloseSequence()
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
+    // Should the post fail, its message and the text still in its field need the window.
+    if (m_state == State::posting) {
+        m_closeAfterPost = true;
+        event->ignore();
+        return;
+    }
     runCloseSequence();
     event->accept();
 }
@@ -409,10 +418,6 @@ void MainWindow::onRefreshClicked()
 
 void MainWindow::onPostClicked()
 {
-    // A click that reaches the button while a post is under way (the user switched auto refresh off and
-    // on meanwhile) starts nothing.
-    if (m_poster->isRunning())
-        return;
     enter(State::posting);
     post();
 }
@@ -436,30 +441,31 @@ void MainWindow::post()
     const auto postOnShare = [&files = m_services.files, share, bytes = ownText.bytes] {
         return LiveLog::post(files, share, bytes);
     };
-    LoginDialog::retryWithLogin(
-        *m_poster, this, m_services.logins, share, postOnShare,
-        [this, share](const LiveLog::PostResult& result) { showPostResult(share, result); });
+    LoginDialog::retryWithLogin(*m_poster, this, m_services.logins, share, postOnShare,
+                                [this](const LiveLog::PostResult& result) { showPostResult(result); });
 }
 
-void MainWindow::showPostResult(const QString& share, const LiveLog::PostResult& result)
+void MainWindow::showPostResult(const LiveLog::PostResult& result)
 {
-    // A location saved meanwhile shows its own log.
-    if (result.logRead() && share == shareLocation())
+    if (result.logRead())
         m_liveView->showLog(result.read.bytes);
-    if (result.failed())
+    if (result.failed()) {
+        // The user reads why first, and decides again with the text still there.
+        m_closeAfterPost = false;
         m_services.messages.showError(
             this, QStringLiteral("Your text was not posted; it is still in its field.\n\n") +
                       LiveLog::describe(result));
-    else
+    } else {
         m_ownText->clear();
+    }
     endPosting();
 }
 
-// Unless the user has left posting meanwhile by unticking "Auto Refresh".
 void MainWindow::endPosting()
 {
-    if (m_state == State::posting)
-        enter(State::autoRefreshOn);
+    enter(State::autoRefreshOn);
+    if (std::exchange(m_closeAfterPost, false))
+        close();
 }
 
 // Built afresh at every opening, so nothing of an earlier opening survives but what it stored.

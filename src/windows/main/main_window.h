@@ -61,7 +61,8 @@ private:
         // Entered by unticking the switch: Refresh still reads.
         autoRefreshUnticked,
         autoRefreshOn,
-        // A post under way: auto refresh on, without the post button and the refresh timer.
+        // A post under way: auto refresh on, but nothing that could start other work or change the text
+        // being posted.
         posting,
     };
     // Sets every control the state decides; the live view's text is left to the caller.
@@ -81,7 +82,7 @@ private:
     void onRefreshClicked();
     void onPostClicked();
     void post();
-    void showPostResult(const QString& share, const LiveLog::PostResult& result);
+    void showPostResult(const LiveLog::PostResult& result);
     void endPosting();
     void onCreatorClicked();
     void onSettingsClicked();
@@ -117,6 +118,8 @@ private:
     quint64 m_readTicket = 0;
     bool m_refreshPausedForRead = false;
     bool m_closeSequenceDone = false;
+    // The window was asked to close during a post: it closes once the post has succeeded.
+    bool m_closeAfterPost = false;
     // Set when the user turned down the login dialog that a refresh tick opened: ticks then stop asking
     // until the user refreshes, posts or saves a share location.
     bool m_loginDeclined = false;
