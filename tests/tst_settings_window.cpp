@@ -116,6 +116,7 @@ private slots:
     void clearUsesFieldText();
     void failedClearChangesNothing_data();
     void failedClearChangesNothing();
+    void closingWaitsForTheClear();
     void failedLoadChangesNothing_data();
     void failedLoadChangesNothing();
     void configurationContent_data();
@@ -360,6 +361,33 @@ void SettingsWindowTest::failedClearChangesNothing()
     QCOMPARE(fixture.readLog(), QByteArray("kept entry \r\n \r\n\r\n"));
     QVERIFY(!QFile::exists(QDir::current().filePath(QStringLiteral("CHATSLATE-LIVE.LOG"))));
     QVERIFY(!QFile::exists(QDir::root().filePath(QStringLiteral("CHATSLATE-LIVE.LOG"))));
+}
+
+// Closed (Esc, its close box or Close) while a clear is under way, the window stays until the clear has
+// ended: a failure is told there, and a success closes it.
+void SettingsWindowTest::closingWaitsForTheClear()
+{
+    MainWindowFixture fixture;
+    fixture.storeShare();
+    fixture.writeLog("kept entry \r\n \r\n\r\n");
+    fixture.files.failWrites(QStringLiteral("Cannot write %1: Access is denied."));
+    fixture.open();
+    withSettingsWindow(fixture, [&](SettingsWindow* window) {
+        click(window, "UNLOCK_TICKBOX");
+        QTest::mouseClick(control<QAbstractButton>(window, "CLEAR_LOG_BUTTON"), Qt::LeftButton);
+        window->reject();
+        waitForBackgroundJobs(window);
+        QVERIFY(window->isVisible());
+        QCOMPARE(fixture.messages.errors().size(), 1);
+
+        fixture.files.failWrites({});
+        QTest::mouseClick(control<QAbstractButton>(window, "CLEAR_LOG_BUTTON"), Qt::LeftButton);
+        window->reject();
+        waitForBackgroundJobs(window);
+        QVERIFY(!window->isVisible());
+    });
+    QCOMPARE(fixture.readLog(), QByteArray("\r\n"));
+    QCOMPARE(fixture.messages.errors().size(), 1);
 }
 
 void SettingsWindowTest::failedLoadChangesNothing_data()

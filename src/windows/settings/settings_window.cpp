@@ -14,6 +14,7 @@
 
 #include <QLineEdit>
 #include <QPushButton>
+#include <utility>
 
 namespace {
 
@@ -107,6 +108,11 @@ void SettingsWindow::load()
 
 void SettingsWindow::done(int result)
 {
+    // A clear under way ends first: its outcome is told in this window.
+    if (m_clearer->isRunning()) {
+        m_doneAfterClear = result;
+        return;
+    }
     savePosition();
     QDialog::done(result);
 }
@@ -180,6 +186,7 @@ void SettingsWindow::onClearClicked()
 
 void SettingsWindow::showClearResult(const FileError& error)
 {
+    const std::optional<int> doneAfterClear = std::exchange(m_doneAfterClear, std::nullopt);
     if (error.failed()) {
         // Still unlocked, unless the user locked the window meanwhile.
         m_clearButton->setEnabled(m_unlock->value() == TickBox::ticked);
@@ -189,6 +196,8 @@ void SettingsWindow::showClearResult(const FileError& error)
         return;
     }
     finish();
+    if (doneAfterClear)
+        done(*doneAfterClear);
 }
 
 void SettingsWindow::finish()

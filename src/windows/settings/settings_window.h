@@ -5,6 +5,7 @@
 #include "windows/common/program_services.h"
 
 #include <QDialog>
+#include <optional>
 
 class BackgroundJob;
 class ClickableLabel;
@@ -51,6 +52,8 @@ private:
     FramePlacement* m_placement = nullptr;
     // A clear under way when the window closes is waited for: it may hold the live log's lock.
     BackgroundJob* m_clearer = nullptr;
+    // How the user asked to close the window while a clear was under way.
+    std::optional<int> m_doneAfterClear;
 
     ClickableLabel* m_creatorLabel = nullptr;
     QLineEdit* m_shareLocation = nullptr;
