@@ -5,6 +5,7 @@
 #include "windows/common/tick_box.h"
 #include "windows/main/background_reader.h"
 #include "windows/main/live_view.h"
+#include "windows/settings/settings_window.h"
 
 #include <QApplication>
 #include <QFile>
@@ -17,6 +18,7 @@
 #include <QSemaphore>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QWaitCondition>
 
 class MainWindowTest : public QObject
@@ -34,6 +36,7 @@ private slots:
     void refreshButton();
     void deadShareDoesNotFreezeTheWindow();
     void stuckReadsAreGivenUpOn();
+    void refreshUnderWayIsReadAgainAfterTheSettings();
     void postWaitsOffTheWindowsThread();
     void postWritesExactBytes();
     void postKeepsTextAsTyped();
@@ -499,6 +502,42 @@ void MainWindowTest::stuckReadsAreGivenUpOn()
         QTRY_COMPARE(files.readsUnderWay(), 0);
         window.close();
     }
+}
+
+// The settings window may clear the log, so a Refresh read under way when it opens is read again once it
+// has closed, rather than leave the view saying it is refreshing.
+void MainWindowTest::refreshUnderWayIsReadAgainAfterTheSettings()
+{
+    QTemporaryDir share;
+    MemorySettingsStore store;
+    store.values().insert("BD_CHATSLATE_SHARE", share.path());
+    store.values().insert("AUTO_REFRESH_TICKBOX", "1");
+    StuckShare files;
+    RecordingReporter messages;
+    QVERIFY(!files
+                 .writeAll(share.filePath("CHATSLATE-LIVE.LOG"), "before \r\n \r\n\r\n\r\n",
+                           FileAccess::Create::replacingContent)
+                 .failed());
+    MainWindow window({store, files, messages}, MainWindowFixture::refreshInterval);
+    window.show();
+    QTest::mouseClick(window.findChild<TickBox*>("AUTO_REFRESH_TICKBOX"), Qt::LeftButton);
+    files.setStuck(true);
+    QTest::mouseClick(window.findChild<QPushButton*>("REFRESH_BUTTON"), Qt::LeftButton);
+    QTRY_COMPARE(files.readsUnderWay(), 1);
+
+    QTimer::singleShot(0, &window, [&] {
+        QVERIFY(
+            !files
+                 .writeAll(share.filePath("CHATSLATE-LIVE.LOG"), "\r\n", FileAccess::Create::replacingContent)
+                 .failed());
+        files.setStuck(false);
+        window.findChild<SettingsWindow*>()->reject();
+    });
+    QTest::mouseClick(window.findChild<QPushButton*>("SETTINGS_BUTTON"), Qt::LeftButton);
+    auto* view = window.findChild<LiveView*>("BD_CHATSLATE_LIVE_TEXTBOX");
+    QTRY_COMPARE(view->shownLog(), std::optional<QByteArray>("\r\n"));
+    QTRY_COMPARE(files.readsUnderWay(), 0);
+    QVERIFY(messages.errors().isEmpty());
 }
 
 void MainWindowTest::postWritesExactBytes()

@@ -406,6 +406,7 @@ void MainWindow::onRefreshClicked()
     m_loginDeclined = false;
     m_liveView->showStatus(StatusText::refreshing);
     readInBackground([this](const FileReadResult& result) {
+        m_refreshClickTicket = 0;
         showTickResult(result);
         // A declined login needs no message on top: the user has just read why, and the status line
         // still says it.
@@ -414,6 +415,7 @@ void MainWindow::onRefreshClicked()
         if (result.error.failed())
             reportWithRefreshPaused(LiveLog::describe(result.error));
     });
+    m_refreshClickTicket = m_readTicket;
 }
 
 void MainWindow::onPostClicked()
@@ -471,12 +473,16 @@ void MainWindow::endPosting()
 // Built afresh at every opening, so nothing of an earlier opening survives but what it stored.
 void MainWindow::onSettingsClicked()
 {
-    // Auto refresh is off here; this only drops a Refresh read still under way, which a clear in the
-    // settings window would make stale.
+    // Auto refresh is off here. A Refresh read still under way would show the log as it was before a
+    // clear in the settings window: it is dropped, and read again once the window has closed, unless a
+    // location saved there has switched refreshing off.
+    const bool refreshUnderWay = m_refreshClickTicket != 0 && m_refreshClickTicket == m_readTicket;
     setRefreshTimerEnabled(false);
     SettingsWindow settingsWindow(m_services, this);
     connect(&settingsWindow, &SettingsWindow::shareLocationSaved, this, &MainWindow::takeSavedShareLocation);
     settingsWindow.exec();
+    if (refreshUnderWay && m_state == State::autoRefreshUnticked)
+        onRefreshClicked();
 }
 
 void MainWindow::onCreatorClicked()

@@ -116,6 +116,8 @@ private:
     // Posts run on a thread of their own: a refresh read stuck on the share never holds one up.
     BackgroundJob* m_poster = nullptr;
     quint64 m_readTicket = 0;
+    // The ticket of a Refresh click's read until its result is shown.
+    quint64 m_refreshClickTicket = 0;
     bool m_refreshPausedForRead = false;
     bool m_closeSequenceDone = false;
     // The window was asked to close during a post: it closes once the post has succeeded.
