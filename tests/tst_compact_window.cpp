@@ -7,6 +7,7 @@
 #include "windows/compact/compact_window.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QLabel>
 #include <QPointer>
 #include <QTest>
@@ -260,6 +261,18 @@ void CompactWindowTest::badgeWhileMinimised()
     QVERIFY(!compact.isVisible());
     window->showNormal();
     QVERIFY(!compact.isVisible());
+
+    // Nor while a dialog of the program blocks every other window, the badge too.
+    QTest::mouseClick(fixture.alwaysOnTop(), Qt::LeftButton);
+    QDialog dialog(window);
+    dialog.setModal(true);
+    dialog.show();
+    window->showMinimized();
+    QVERIFY(!window->hasCompactWindow() || !window->compactWindow().isVisible());
+    dialog.close();
+    window->showNormal();
+    window->showMinimized();
+    QVERIFY(window->compactWindow().isVisible());
 }
 
 void CompactWindowTest::closingTheBadgeUnloadsIt()

@@ -19,6 +19,7 @@
 #include "windows/main/live_view.h"
 #include "windows/settings/settings_window.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QEvent>
@@ -282,6 +283,10 @@ void MainWindow::onAlwaysOnTopChanged()
 void MainWindow::showCompactWindowWhileMinimised()
 {
     if (m_closeSequenceDone || m_alwaysOnTop->value() != TickBox::ticked)
+        return;
+    // A dialog of the program blocks every other window, so the badge could not answer a double-click;
+    // the window list brings the main window back with its dialog instead.
+    if (QApplication::activeModalWidget())
         return;
     // With the stored tick unchanged at load nothing has created the window yet; the mirroring does,
     // through the same access, and sets its timer and tick to match.
