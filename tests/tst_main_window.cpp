@@ -514,22 +514,18 @@ void MainWindowTest::refreshUnderWayIsReadAgainAfterTheSettings()
     store.values().insert("AUTO_REFRESH_TICKBOX", "1");
     StuckShare files;
     RecordingReporter messages;
-    QVERIFY(!files
-                 .writeAll(share.filePath("CHATSLATE-LIVE.LOG"), "before \r\n \r\n\r\n\r\n",
-                           FileAccess::Create::replacingContent)
-                 .failed());
     MainWindow window({store, files, messages}, MainWindowFixture::refreshInterval);
     window.show();
     QTest::mouseClick(window.findChild<TickBox*>("AUTO_REFRESH_TICKBOX"), Qt::LeftButton);
     files.setStuck(true);
     QTest::mouseClick(window.findChild<QPushButton*>("REFRESH_BUTTON"), Qt::LeftButton);
-    QTRY_COMPARE(files.readsUnderWay(), 1);
+    QTRY_VERIFY(files.readsUnderWay() > 0);
 
+    // Meanwhile the log is created, as a clear in the settings window would.
     QTimer::singleShot(0, &window, [&] {
-        QVERIFY(
-            !files
-                 .writeAll(share.filePath("CHATSLATE-LIVE.LOG"), "\r\n", FileAccess::Create::replacingContent)
-                 .failed());
+        QFile log(share.filePath("CHATSLATE-LIVE.LOG"));
+        QVERIFY(log.open(QIODevice::WriteOnly) && log.write("\r\n") == 2);
+        log.close();
         files.setStuck(false);
         window.findChild<SettingsWindow*>()->reject();
     });
