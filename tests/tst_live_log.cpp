@@ -263,13 +263,17 @@ void LiveLogTest::serverSharePathsOffWindows()
 #endif
 }
 
+namespace {
+constexpr int sizeOfFileRead = 200'000;
+} // namespace
+
 // A network file system may report a stale size, and the system may hand a file over in pieces.
 void LiveLogTest::readsToTheEndWhateverTheReportedSize_data()
 {
     QTest::addColumn<int>("reportedSize");
     QTest::addColumn<int>("piece");
     QTest::addColumn<int>("maxBytes");
-    const int size = 200'000;
+    const int size = sizeOfFileRead;
     QTest::newRow("size unknown") << 0 << size << size * 2;
     QTest::newRow("size as reported") << size + 1 << size << size * 2;
     QTest::newRow("grown since reported") << 10 << 7'000 << size * 2;
@@ -283,7 +287,7 @@ void LiveLogTest::readsToTheEndWhateverTheReportedSize()
     QFETCH(int, reportedSize);
     QFETCH(int, piece);
     QFETCH(int, maxBytes);
-    QByteArray file(200'000, Qt::Uninitialized);
+    QByteArray file(sizeOfFileRead, Qt::Uninitialized);
     for (int i = 0; i < file.size(); ++i)
         file[i] = char('a' + i % 23);
     qsizetype delivered = 0;
