@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/file_failure.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -9,26 +11,7 @@
 // and a sentence for the user that names the path.
 struct FileError
 {
-    enum class Kind
-    {
-        none,
-        missing,
-        // The file is there already (only an exclusive create reports this).
-        alreadyExists,
-        // Another process or workstation has the file open at this moment; the same call may succeed soon.
-        busy,
-        // This user may not do this to the file.
-        refused,
-        readOnly,
-        noSpace,
-        // A folder, device or anything but a regular file stands where a file was expected.
-        notAFile,
-        serverUnreachable,
-        // The file server refused this user, or has not been given a login yet: a login may let the same
-        // call succeed.
-        loginNeeded,
-        other,
-    };
+    using Kind = FileFailure;
 
     Kind kind = Kind::none;
     QString message;

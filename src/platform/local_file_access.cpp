@@ -27,39 +27,12 @@ QString fromNative(const std::string& name)
 #endif
 }
 
-FileError::Kind kindOf(NativeFileOps::Failure failure)
-{
-    using Failure = NativeFileOps::Failure;
-    using Kind = FileError::Kind;
-    switch (failure) {
-    case Failure::none:
-        return Kind::none;
-    case Failure::missing:
-        return Kind::missing;
-    case Failure::alreadyExists:
-        return Kind::alreadyExists;
-    case Failure::busy:
-        return Kind::busy;
-    case Failure::refused:
-        return Kind::refused;
-    case Failure::readOnly:
-        return Kind::readOnly;
-    case Failure::notAFile:
-        return Kind::notAFile;
-    case Failure::noSpace:
-        return Kind::noSpace;
-    case Failure::other:
-        break;
-    }
-    return Kind::other;
-}
-
 // Names the path the platform opened, which off Windows has slashes where the user typed backslashes.
 FileError errorFor(const QString& action, const QString& path, const NativeFileOps::Status& status)
 {
     if (status.ok())
         return {};
-    return {kindOf(status.failure),
+    return {status.failure,
             QStringLiteral("Cannot %1 %2: %3")
                 .arg(action, LocalFileAccess::nativePath(path), QString::fromStdString(status.description))};
 }

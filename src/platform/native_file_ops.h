@@ -3,6 +3,8 @@
 // The operating system's file calls behind LocalFileAccess, in plain C++ so that the Windows
 // implementation needs nothing but windows.h. One implementation is built per platform.
 
+#include "platform/file_failure.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
@@ -13,22 +15,7 @@
 
 namespace NativeFileOps {
 
-enum class Failure
-{
-    none,
-    missing,
-    alreadyExists,
-    // A sharing violation or a file that is open elsewhere: worth a retry.
-    busy,
-    // Permission denied.
-    refused,
-    // A read-only file or file system.
-    readOnly,
-    // A folder, FIFO, device or anything but a regular file where a file was expected.
-    notAFile,
-    noSpace,
-    other,
-};
+using Failure = FileFailure;
 
 struct Status
 {
