@@ -53,11 +53,12 @@ LiveView::LiveView(QWidget* parent)
 
 void LiveView::showLog(const QByteArray& log)
 {
-    if (m_showingLog && m_log.bytes() == log)
+    const bool unchanged = m_log.bytes() == log;
+    if (m_showingLog && unchanged)
         return;
     const bool wasShowingLog = m_showingLog;
     std::optional<qsizetype> linesInFront;
-    if (m_log.bytes() != log) {
+    if (!unchanged) {
         linesInFront = m_log.grow(log);
         if (!linesInFront)
             m_log.assign(log);
