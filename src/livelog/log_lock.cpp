@@ -170,9 +170,20 @@ LogLock::Sightings& LogLock::sightings()
     return shared;
 }
 
+FileReadResult LogLock::readLock()
+{
+    return retryWhileBusy([&] { return m_files.readStart(m_lockPath, lockReadLimit); });
+}
+
+bool LogLock::stillOurs()
+{
+    const FileReadResult current = readLock();
+    return !current.error.failed() && current.bytes == m_content;
+}
+
 LogLock::Holder LogLock::inspect()
 {
-    const FileReadResult read = retryWhileBusy([&] { return m_files.readStart(m_lockPath, lockReadLimit); });
+    const FileReadResult read = readLock();
     Holder holder = parse(read.bytes);
     holder.readError = read.error;
     if (read.error.is(FileError::Kind::missing))
@@ -277,9 +288,7 @@ FileError LogLock::keepAlive()
 {
     if (!m_held || !heldLong())
         return {};
-    const FileReadResult current =
-        retryWhileBusy([&] { return m_files.readStart(m_lockPath, lockReadLimit); });
-    if (current.error.failed() || current.bytes != m_content) {
+    if (!stillOurs()) {
         m_held = false;
         return {FileError::Kind::other,
                 QStringLiteral("Cannot change %1: this post took so long that another one took over its lock "
@@ -300,12 +309,8 @@ void LogLock::release()
     if (!m_held)
         return;
     m_held = false;
-    if (heldLong()) {
-        const FileReadResult current =
-            retryWhileBusy([&] { return m_files.readStart(m_lockPath, lockReadLimit); });
-        if (current.error.failed() || current.bytes != m_content)
-            return;
-    }
+    if (heldLong() && !stillOurs())
+        return;
     // Waiters read the lock all the time, and a file server refuses to delete a file that someone has
     // open: a lock left behind would stop every post until it is stale.
     const Clock::time_point deadline = Clock::now() + m_timing.staleAfter / 2;

@@ -92,7 +92,11 @@ private:
     struct Sightings;
     static Sightings& sightings();
     static Holder parse(const QByteArray& bytes);
+    FileReadResult readLock();
     Holder inspect();
+    // Whether the lock still holds this writer's content: another may have judged it stale and taken
+    // it over.
+    bool stillOurs();
     bool isStale(Holder& holder);
     std::optional<qint64> serverNow();
     bool unchangedPastStaleAge(const Holder& holder, qint64 now);
