@@ -147,7 +147,7 @@ LiveView::Position LiveView::end() const
 void LiveView::showFromTop()
 {
     m_anchor = m_cursor = {};
-    m_widest = wraps() ? 0 : textWidth(m_log.longest());
+    m_widest = widthOfLongestLine();
     updateScrollBars();
     verticalScrollBar()->setValue(0);
     horizontalScrollBar()->setValue(0);
@@ -160,7 +160,7 @@ void LiveView::keepPlaceAfterGrowth(qsizetype linesInFront)
     const int top = verticalScrollBar()->value();
     m_anchor.line += linesInFront;
     m_cursor.line += linesInFront;
-    widenTo(textWidth(m_log.longest()));
+    widenTo(widthOfLongestLine());
     updateScrollBars();
     if (top > 0)
         verticalScrollBar()->setValue(int(top + linesInFront));
@@ -202,10 +202,13 @@ int LiveView::rowsOf(qsizetype line) const
     return layOut(layout, line);
 }
 
-int LiveView::textWidth(qsizetype line) const
+// What the horizontal scroll bar must reach, as far as it can be known without laying out every line.
+int LiveView::widthOfLongestLine() const
 {
+    if (wraps())
+        return 0;
     QTextLayout layout;
-    layOut(layout, line);
+    layOut(layout, m_log.longest());
     return int(std::ceil(layout.lineAt(0).naturalTextWidth()));
 }
 
@@ -250,7 +253,7 @@ void LiveView::changeEvent(QEvent* event)
 {
     QAbstractScrollArea::changeEvent(event);
     if (event->type() == QEvent::FontChange) {
-        m_widest = wraps() ? 0 : textWidth(m_log.longest());
+        m_widest = widthOfLongestLine();
         updateScrollBars();
     }
 }

@@ -86,7 +86,7 @@ private:
     // Returns the number of rows the line takes on screen.
     int layOut(QTextLayout& layout, qsizetype line) const;
     int rowsOf(qsizetype line) const;
-    int textWidth(qsizetype line) const;
+    int widthOfLongestLine() const;
     int lineHeight() const;
     int visibleLines() const;
     void updateScrollBars();
