@@ -6,6 +6,7 @@
 #include <QBasicTimer>
 #include <QByteArray>
 #include <QKeySequence>
+#include <QRect>
 #include <QStringList>
 #include <compare>
 #include <optional>
@@ -51,9 +52,22 @@ public:
 
     void setSelection(Position anchor, Position cursor);
     bool hasSelection() const { return m_anchor != m_cursor; }
+    Position anchor() const { return m_anchor; }
+    Position cursor() const { return m_cursor; }
     QString selectedText() const;
     void copy() const;
     void selectAll();
+
+    // For a screen reader, which asks for ranges of the text: only these are decoded.
+    QString lineText(qsizetype line) const;
+    // Lines first to last, joined by LF.
+    QString lines(qsizetype first, qsizetype last) const;
+    QString text(Position from, Position to) const;
+    // Where the character at a position stands in the viewport; empty when its line is off screen.
+    QRect characterRect(Position position) const;
+    // The position nearest a point of the viewport.
+    Position positionAt(QPointF point) const;
+    void ensureVisible(Position position);
 
 signals:
     void textChanged();
@@ -74,8 +88,6 @@ protected:
     void timerEvent(QTimerEvent* event) override;
 
 private:
-    QString lineText(qsizetype line) const;
-    QString text(Position from, Position to) const;
     Position clamped(Position position) const;
     Position end() const;
 
@@ -92,10 +104,8 @@ private:
     void updateScrollBars();
     void widenTo(int width);
 
-    Position positionAt(QPointF point) const;
     Position moved(QKeySequence::StandardKey key, Position from) const;
     void moveCursor(Position to, bool keepAnchor);
-    void ensureVisible(Position position);
     void selectWordAt(Position position);
     void offerSelection() const;
 
