@@ -6,6 +6,7 @@
 #include "livelog/status_texts.h"
 #include "platform/message_reporter.h"
 #include "platform/window_order.h"
+#include "windows/common/accessible_window.h"
 #include "windows/common/background_job.h"
 #include "windows/common/clickable_label.h"
 #include "windows/common/controls.h"
@@ -44,6 +45,7 @@ MainWindow::MainWindow(ProgramServices services, std::chrono::milliseconds refre
     , m_settings(services.settingsStore)
     , m_refreshInterval(refreshInterval)
 {
+    AccessibleWindow::install();
     setObjectName(QStringLiteral("BD_CHATSLATE_MAIN"));
     setWindowTitle(WindowLook::mainCaption);
     setWindowIcon(WindowLook::programIcon());
@@ -81,6 +83,8 @@ void MainWindow::createControls()
     m_ownText = Controls::multiLine(this, QStringLiteral("BD_CHATSLATE_MY_TEXT_TEXTBOX"), QString(),
                                     Twips{240, 3120, 10335, 975});
     m_ownText->setReadOnly(true);
+    m_ownText->setAccessibleName(QStringLiteral("Your text"));
+    m_ownText->setAccessibleDescription(QStringLiteral("The post button puts it at the top of the live log"));
     m_ownText->setFont(WindowLook::arialBold(12));
     WindowLook::setColours(m_ownText, paleGreen, WindowLook::black);
 
@@ -101,6 +105,7 @@ void MainWindow::createControls()
     connect(m_refreshButton, &QPushButton::clicked, this, &MainWindow::onRefreshClicked);
     m_postButton = Controls::button(this, QStringLiteral("CHATSLATE_BUTTON"), QStringLiteral("CHATSLATE"),
                                     Twips{6720, 4320, 2055, 495});
+    m_postButton->setAccessibleDescription(QStringLiteral("Posts your text to the top of the live log"));
     connect(m_postButton, &QPushButton::clicked, this, &MainWindow::onPostClicked);
     m_exitButton = Controls::button(this, QStringLiteral("EXIT_BUTTON"), QStringLiteral("Exit"),
                                     Twips{9000, 4320, 1455, 495});
@@ -109,6 +114,8 @@ void MainWindow::createControls()
     m_shareLocation = Controls::lineEdit(this, QStringLiteral("BD_CHATSLATE_SHARE_TEXTBOX"), QString(),
                                          Twips{120, 6840, 8775, 375});
     m_shareLocation->setFont(WindowLook::arialBold(9.75));
+    // Its caption is hidden: the name stands in for it where a taller window uncovers the field.
+    m_shareLocation->setAccessibleName(QStringLiteral("Shared folder location"));
     Controls::keepOutOfFocus(m_shareLocation);
     createDesignOnlyControls();
 
@@ -140,6 +147,7 @@ void MainWindow::createDesignOnlyControls()
         Controls::multiLine(this, QStringLiteral("COMBINED_TEXT_TEXTBOX"),
                             QStringLiteral("COMBINED TEXT\r\n"), Twips{3240, 5400, 7335, 1095});
     combinedText->setReadOnly(true);
+    combinedText->setAccessibleName(QStringLiteral("Combined text"));
     QWidget* emptyText =
         Controls::lineEdit(this, QStringLiteral("EMPTY_TEXTBOX"), QString(), Twips{240, 5640, 615, 375});
     QWidget* logFileName = Controls::lineEdit(this, QStringLiteral("SLASH_CHATSLATE_LIVE_LOG_FILENAME"),
@@ -148,6 +156,7 @@ void MainWindow::createDesignOnlyControls()
         Controls::multiLine(this, QStringLiteral("LINE_END_TEXTBOX"),
                             CodePage::decode(LiveLogFormat::separator), Twips{9240, 6840, 735, 615});
     lineEnd->setReadOnly(true);
+    lineEnd->setAccessibleName(QStringLiteral("Line end"));
     ClickableLabel* shareLabel =
         Controls::titleLabel(this, QStringLiteral("BD_CHATSLATE_SHARE_LABEL"), WindowLook::shareLabelCaption,
                              Twips{120, 6600, 7575, 255}, 9.75);

@@ -4,6 +4,7 @@
 #include "platform/message_reporter.h"
 #include "platform/message_text.h"
 #include "settings/share_config.h"
+#include "windows/common/accessible_window.h"
 #include "windows/common/background_job.h"
 #include "windows/common/clickable_label.h"
 #include "windows/common/controls.h"
@@ -28,6 +29,7 @@ SettingsWindow::SettingsWindow(ProgramServices services, QWidget* owner)
     , m_services(services)
     , m_settings(services.settingsStore)
 {
+    AccessibleWindow::install();
     setObjectName(QStringLiteral("BD_CHATSLATE_SETTINGS"));
     setWindowTitle(WindowLook::mainCaption);
     setWindowIcon(WindowLook::programIcon());
@@ -63,6 +65,9 @@ void SettingsWindow::createControls()
     m_shareLocation = Controls::lineEdit(this, QStringLiteral("BD_CHATSLATE_SHARE_TEXTBOX"), QString(),
                                          Twips{240, 1440, 8775, 360});
     m_shareLocation->setFont(WindowLook::arialBold(9.75));
+    m_shareLocation->setAccessibleName(QStringLiteral("Shared folder location"));
+    m_shareLocation->setAccessibleDescription(
+        QStringLiteral("For example \\\\SERVER\\Share or \\\\IP\\Share; tick Unlock to change it"));
     m_shareLocation->setEnabled(false);
     m_shareLocation->setReadOnly(true);
 
