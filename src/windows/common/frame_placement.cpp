@@ -28,10 +28,8 @@ QPoint onSomeScreen(const QRect& frame)
         if (distance(frame, screen->availableGeometry()) < distance(frame, nearest))
             nearest = screen->availableGeometry();
     }
-    const int left =
-        std::clamp(frame.left(), nearest.left(), std::max(nearest.left(), nearest.right() - frame.width()));
-    const int top =
-        std::clamp(frame.top(), nearest.top(), std::max(nearest.top(), nearest.bottom() - frame.height()));
+    const int left = std::clamp(frame.left(), nearest.left(), std::max(nearest.left(), nearest.right() - frame.width()));
+    const int top = std::clamp(frame.top(), nearest.top(), std::max(nearest.top(), nearest.bottom() - frame.height()));
     return {left, top};
 }
 
@@ -49,9 +47,10 @@ void FramePlacement::apply(const Settings::Placement& placement)
     const QPoint stored(WindowLook::toPixels(placement.left), WindowLook::toPixels(placement.top));
     m_outerSize = QSize(WindowLook::toPixels(placement.width), WindowLook::toPixels(placement.height));
     m_appliedPosition = onSomeScreen(QRect(stored, m_outerSize));
-    m_appliedTwips = m_appliedPosition == stored ? QPointF(placement.left, placement.top)
-                                                 : QPointF(WindowLook::toTwips(m_appliedPosition.x()),
-                                                           WindowLook::toTwips(m_appliedPosition.y()));
+    m_appliedTwips = m_appliedPosition == stored
+                         ? QPointF(placement.left, placement.top)
+                         : QPointF(WindowLook::toTwips(m_appliedPosition.x()),
+                                   WindowLook::toTwips(m_appliedPosition.y()));
     m_normalPosition = m_appliedPosition;
     m_window->move(m_appliedPosition);
     fitClientToFrame();
