@@ -48,6 +48,8 @@ private slots:
     void closeSequenceRunsOnce();
     void placement();
     void keyboard();
+    void keyboardPostLeavesOtherControlsAlone_data();
+    void keyboardPostLeavesOtherControlsAlone();
     void creatorLabel();
 
 private:
@@ -749,6 +751,39 @@ void MainWindowTest::keyboard()
         QVERIFY(visited->geometry().bottom() < 5040 / 15 || visited->focusPolicy() == Qt::NoFocus ||
                 !visited->isVisible());
     }
+}
+
+void MainWindowTest::keyboardPostLeavesOtherControlsAlone_data()
+{
+    QTest::addColumn<bool>("fails");
+    QTest::newRow("lands") << false;
+    QTest::newRow("fails") << true;
+}
+
+// Tab to the post button, Space, and Space again: the second goes into the own text, wherever the
+// disabled post button sent the focus meanwhile.
+void MainWindowTest::keyboardPostLeavesOtherControlsAlone()
+{
+    QFETCH(bool, fails);
+    MainWindowFixture fixture;
+    fixture.storeShare();
+    fixture.settingsStore.values().insert(QStringLiteral("AUTO_REFRESH_TICKBOX"), QStringLiteral("1"));
+    fixture.writeLog("\r\n");
+    fixture.open();
+    QApplication::setActiveWindow(fixture.window());
+    typeOwnText(fixture, QStringLiteral("hello"));
+    if (fails)
+        fixture.files.failWrites(QStringLiteral("Cannot write %1: no space left on device"));
+    QTest::keyClick(fixture.ownText(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), fixture.postButton());
+    QTest::keyClick(fixture.postButton(), Qt::Key_Space);
+    waitForBackgroundJobs(fixture.window());
+    QCOMPARE(fixture.messages.errors().size(), fails ? 1 : 0);
+
+    QCOMPARE(QApplication::focusWidget(), fixture.ownText());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    QCOMPARE(fixture.alwaysOnTop()->value(), TickBox::ticked);
+    QCOMPARE(fixture.ownText()->toPlainText(), fails ? QStringLiteral("hello ") : QStringLiteral(" "));
 }
 
 void MainWindowTest::creatorLabel()

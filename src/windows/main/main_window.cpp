@@ -435,6 +435,7 @@ void MainWindow::onRefreshClicked()
 void MainWindow::onPostClicked()
 {
     enter(State::posting);
+    m_focusWhilePosting = focusWidget();
     post();
 }
 
@@ -480,6 +481,10 @@ void MainWindow::showPostResult(const LiveLog::PostResult& result)
 void MainWindow::endPosting()
 {
     enter(State::autoRefreshOn);
+    // The focus moved on to a control the user never chose ("Always On Top", which the next Space would
+    // untick): it goes back to where the next text is typed, unless the user has moved it since.
+    if (focusWidget() == m_focusWhilePosting)
+        m_ownText->setFocus();
     if (std::exchange(m_closeAfterPost, false))
         close();
 }
