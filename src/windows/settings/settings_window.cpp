@@ -3,6 +3,7 @@
 #include "livelog/live_log.h"
 #include "platform/message_reporter.h"
 #include "platform/message_text.h"
+#include "platform/modal_frame.h"
 #include "settings/share_config.h"
 #include "windows/common/accessible_window.h"
 #include "windows/common/background_job.h"
@@ -24,12 +25,12 @@ const QString closeCaption = QStringLiteral("Close");
 } // namespace
 
 SettingsWindow::SettingsWindow(ProgramServices services, QWidget* owner)
-    : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                         Qt::WindowCloseButtonHint)
+    : QDialog(owner)
     , m_services(services)
     , m_settings(services.settingsStore)
 {
     AccessibleWindow::install();
+    ModalFrame::closeButtonOnly(this);
     setObjectName(QStringLiteral("BD_CHATSLATE_SETTINGS"));
     setWindowTitle(WindowLook::mainCaption);
     setWindowIcon(WindowLook::programIcon());
