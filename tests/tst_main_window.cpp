@@ -642,6 +642,17 @@ void MainWindowTest::unencodableTextAsksFirst()
     fixture.messages.setAnswer(true);
     fixture.clickPost();
     QCOMPARE(fixture.readLog(), QByteArray("caf\xe9 ? \r\n \r\n\r\n\r\n"));
+
+    // Thousands of them: the first few are named, then how many more.
+    QString many;
+    for (char32_t character = 0x4E00; character < 0x4E00 + 3000; ++character)
+        many += QString::fromUcs4(&character, 1);
+    fixture.ownText()->setPlainText(many + many);
+    fixture.messages.setAnswer(false);
+    fixture.clickPost();
+    const QString question = fixture.messages.questions().last();
+    QVERIFY(question.contains(many.first(20) + QStringLiteral(" and 2980 more")));
+    QVERIFY(question.size() < 300);
 }
 
 void MainWindowTest::logIsNeverMarkup()

@@ -5,6 +5,7 @@
 #include "livelog/live_log_format.h"
 #include "livelog/status_texts.h"
 #include "platform/message_reporter.h"
+#include "platform/message_text.h"
 #include "platform/window_order.h"
 #include "windows/common/accessible_window.h"
 #include "windows/common/background_job.h"
@@ -447,7 +448,7 @@ void MainWindow::post()
             this, QStringLiteral("The live log cannot hold these characters of your text: %1\n\n"
                                  "Post the text with each of them replaced by \"?\"? Choose No to go back "
                                  "and change the text.")
-                      .arg(ownText.unencodable))) {
+                      .arg(MessageText::firstFew(ownText.unencodable)))) {
         endPosting();
         return;
     }
