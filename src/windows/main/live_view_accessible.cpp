@@ -45,13 +45,16 @@ void send(QAccessibleEvent&& event)
 
 LiveViewAccessible::LiveViewAccessible(LiveView* view)
     : QAccessibleWidget(view, QAccessible::EditableText)
+    , m_view(view)
 {
     interfaces().insert(view, this);
 }
 
+// Kept by its own pointer: Qt deletes the interface once the view is being destroyed, and object() is
+// null by then.
 LiveViewAccessible::~LiveViewAccessible()
 {
-    interfaces().remove(static_cast<const LiveView*>(object()));
+    interfaces().remove(m_view);
 }
 
 void LiveViewAccessible::install()
