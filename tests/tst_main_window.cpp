@@ -430,9 +430,13 @@ void MainWindowTest::postWaitsOffTheWindowsThread()
     QVERIFY(ownText->isReadOnly());
     QTest::mouseClick(autoRefresh, Qt::LeftButton);
     QCOMPARE(autoRefresh->value(), short(1));
+    // The user turns to the log meanwhile: the focus stays there when the post ends.
+    auto* liveView = window->findChild<LiveView*>("BD_CHATSLATE_LIVE_TEXTBOX");
+    liveView->setFocus(Qt::MouseFocusReason);
 
     files.answer.release();
     waitForBackgroundJobs(window.get());
+    QCOMPARE(window->focusWidget(), liveView);
     QCOMPARE(files.readAll(logPath).bytes, QByteArray("first \r\n \r\n\r\n\r\n"));
     QVERIFY(ownText->toPlainText().isEmpty());
     QVERIFY(post->isEnabled() && !ownText->isReadOnly());

@@ -273,9 +273,11 @@ void WindowOrderX11Test::framesOfferOnlyWhatEachWindowCanDo()
 void WindowOrderX11Test::dialogsOfferOnlyClose_data()
 {
     QTest::addColumn<QString>("dialog");
-    QTest::newRow("settings window") << QStringLiteral("settings");
-    QTest::newRow("message") << QStringLiteral("message");
-    QTest::newRow("question") << QStringLiteral("question");
+    QTest::addColumn<bool>("mainMinimised");
+    QTest::newRow("settings window") << QStringLiteral("settings") << false;
+    QTest::newRow("main window under the settings window") << QStringLiteral("settings") << true;
+    QTest::newRow("message") << QStringLiteral("message") << false;
+    QTest::newRow("question") << QStringLiteral("question") << false;
 }
 
 constexpr std::uint32_t motifMinimise = 1u << 3;
@@ -288,6 +290,7 @@ constexpr std::uint32_t motifMaximiseButton = 1u << 6;
 void WindowOrderX11Test::dialogsOfferOnlyClose()
 {
     QFETCH(QString, dialog);
+    QFETCH(bool, mainMinimised);
     m_window = std::make_unique<MainWindow>(ProgramServices{m_store, m_files, m_messages, *m_order});
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
@@ -312,7 +315,7 @@ void WindowOrderX11Test::dialogsOfferOnlyClose()
         bool minimised = false;
         connect(shown->windowHandle(), &QWindow::windowStateChanged, this,
                 [&](Qt::WindowState state) { minimised = minimised || state == Qt::WindowMinimized; });
-        m_foreign.iconify(frame);
+        m_foreign.iconify(mainMinimised ? static_cast<xcb_window_t>(m_window->winId()) : frame);
         QTRY_VERIFY(minimised);
         QTRY_VERIFY(m_foreign.isMapped(frame) && m_foreign.isMapped(m_window->winId()));
         backOnScreen = true;
