@@ -41,14 +41,14 @@ def descendants(node):
 class RunningProgram:
     """The program on a settings store and share folder of its own."""
 
-    def __init__(self, share=None, log=None):
+    def __init__(self, share=None, log=None, auto_refresh=True):
         self.home = tempfile.TemporaryDirectory()
         settings = os.path.join(self.home.name, "BD_CHATSLATE")
         os.makedirs(settings)
         with open(os.path.join(settings, "BD-CHATSLATE.conf"), "w", encoding="utf-8") as file:
             file.write("[General]\n")
             if share:
-                file.write(f"BD_CHATSLATE_SHARE={share}\nAUTO_REFRESH_TICKBOX=1\n")
+                file.write(f"BD_CHATSLATE_SHARE={share}\nAUTO_REFRESH_TICKBOX={int(auto_refresh)}\n")
         if log is not None:
             with open(os.path.join(share, "CHATSLATE-LIVE.LOG"), "wb") as file:
                 file.write(log)
@@ -129,6 +129,30 @@ class ScreenReaderTest(unittest.TestCase):
         self.assertGreater(place[2], 0)
         self.assertEqual(text.getOffsetAtPoint(place[0] + place[2] // 2, place[1] + place[3] // 2,
                                                pyatspi.DESKTOP_COORDS), 3)
+
+    def test_each_status_as_it_comes(self):
+        share = tempfile.TemporaryDirectory()
+        self.addCleanup(share.cleanup)
+        self.program = RunningProgram(share.name, auto_refresh=False)
+        self.assertEqual(self.live_text().getText(0, -1), "BD-ChatSlate - Live Log - Auto Refresh DISABLED...")
+
+        # Told as they replace each other: the switch's status, then why the log cannot be read (there
+        # is none), over several lines.
+        inserted = []
+        listener = lambda event: inserted.append(event.any_data)
+        pyatspi.Registry.registerEventListener(listener, "object:text-changed:insert")
+        self.addCleanup(pyatspi.Registry.deregisterEventListener, listener, "object:text-changed:insert")
+        self.program.control("Auto Refresh").queryAction().doAction(0)
+        wait_for("the switch's status", lambda: "BD-ChatSlate - Live Log - Auto Refresh ENABLED..." in inserted)
+        failure = wait_for("the read's failure", lambda: [text for text in inserted if "\n" in text])[0]
+        self.assertTrue(failure.startswith("BD-ChatSlate - Live Log - "), failure)
+        text = self.live_text()
+        self.assertEqual(text.getText(0, -1), failure)
+        first, second = failure.split("\n")[:2]
+        self.assertEqual(text.getTextAtOffset(len(first) + 2, pyatspi.TEXT_BOUNDARY_LINE_START),
+                         (second + "\n", len(first) + 1, len(first) + len(second) + 2))
+        text.setSelection(0, len(first) - 3, len(first) + 4)
+        self.assertEqual(text.getText(*text.getSelection(0)), first[-3:] + "\n" + second[:3])
 
     def test_log_text_caret_selection_and_new_posts(self):
         share = tempfile.TemporaryDirectory()
