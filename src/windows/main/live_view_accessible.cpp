@@ -50,8 +50,7 @@ LiveViewAccessible::LiveViewAccessible(LiveView* view)
     interfaces().insert(view, this);
 }
 
-// Kept by its own pointer: Qt deletes the interface once the view is being destroyed, and object() is
-// null by then.
+// Qt deletes the interface once the view is being destroyed, when object() is null already.
 LiveViewAccessible::~LiveViewAccessible()
 {
     interfaces().remove(m_view);
@@ -129,7 +128,7 @@ QAccessible::State LiveViewAccessible::state() const
 
 LiveView* LiveViewAccessible::view() const
 {
-    return static_cast<LiveView*>(object());
+    return m_view;
 }
 
 const std::vector<qsizetype>& LiveViewAccessible::lineStarts() const

@@ -64,7 +64,7 @@ private:
     Span spanAt(qsizetype offset, QAccessible::TextBoundaryType boundary) const;
     QString textOf(Span span, int* startOffset, int* endOffset) const;
 
-    const LiveView* m_view;
+    LiveView* m_view;
     mutable std::vector<qsizetype> m_lineStarts;
     mutable qsizetype m_count = 0;
     bool m_hadSelection = false;

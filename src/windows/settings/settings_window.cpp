@@ -82,6 +82,7 @@ void SettingsWindow::createControls()
     connect(m_clearButton, &QPushButton::clicked, this, &SettingsWindow::onClearClicked);
     m_unlock = Controls::tickBox(this, QStringLiteral("UNLOCK_TICKBOX"), QStringLiteral("Unlock"),
                                  Twips{6120, 2040, 855, 375}, TickBox::unticked);
+    m_unlock->setAccessibleDescription(QStringLiteral("Lets the shared folder location be changed"));
     connect(m_unlock, &QCheckBox::stateChanged, this, &SettingsWindow::onUnlockChanged);
     m_cancelButton = Controls::button(this, QStringLiteral("CANCEL_BUTTON"), QStringLiteral("Cancel"),
                                       Twips{7200, 1920, 1695, 615});
@@ -94,6 +95,8 @@ void SettingsWindow::createControls()
     m_saveRegistryButton = Controls::button(this, QStringLiteral("SAVE_REGISTRY_BUTTON"),
                                             QStringLiteral("Save To Registry"), Twips{3240, 2280, 2415, 255});
     m_saveRegistryButton->setEnabled(false);
+    m_saveRegistryButton->setAccessibleDescription(
+        QStringLiteral("Keeps the shared folder location for the next start and uses it at once"));
     connect(m_saveRegistryButton, &QPushButton::clicked, this, &SettingsWindow::onSaveRegistryClicked);
 }
 
