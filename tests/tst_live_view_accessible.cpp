@@ -1,12 +1,9 @@
-#include "livelog/code_page.h"
 #include "livelog/live_log_format.h"
 #include "windows/main/live_view.h"
 #include "windows/main/live_view_accessible.h"
 
 #include <QAccessible>
 #include <QRandomGenerator>
-#include <QRegularExpression>
-#include <QScrollBar>
 #include <QTest>
 
 // What a screen reader reads of the live view through Qt's accessibility: the same text the view
@@ -21,7 +18,6 @@ private slots:
     void readsTheShownTextAfterAnyChange();
     void readsByCharacterWordAndLine_data();
     void readsByCharacterWordAndLine();
-    void caretSelectionAndPlaceOnScreen();
     void tellsOfChanges();
 
 private:
@@ -147,48 +143,6 @@ void LiveViewAccessibleTest::readsByCharacterWordAndLine()
     QCOMPARE(text->text(start, end), text->textAtOffset(offset, type, &start, &end));
     QTEST(text->textBeforeOffset(offset, type, &start, &end), "before");
     QTEST(text->textAfterOffset(offset, type, &start, &end), "after");
-}
-
-void LiveViewAccessibleTest::caretSelectionAndPlaceOnScreen()
-{
-    LiveView view(nullptr);
-    view.resize(300, 100);
-    view.show();
-    QByteArray log = LiveLogFormat::clearedLog();
-    for (int entry = 0; entry < 40; ++entry)
-        log = LiveLogFormat::composePost("entry " + QByteArray::number(entry), log);
-    view.showLog(log);
-    QAccessibleTextInterface* text = textOf(view);
-    const QString shown = view.toPlainText();
-
-    // "entry 38" is the third line, after the newest entry and the separator's second line.
-    const int entry38 = int(shown.indexOf(QStringLiteral("entry 38")));
-    view.setSelection({2, 0}, {2, 5});
-    QCOMPARE(text->cursorPosition(), entry38 + 5);
-    QCOMPARE(text->selectionCount(), 1);
-    int start = -1;
-    int end = -1;
-    text->selection(0, &start, &end);
-    QCOMPARE(text->text(start, end), QStringLiteral("entry"));
-    QCOMPARE(start, entry38);
-
-    text->setSelection(0, entry38 + 6, entry38 + 8);
-    QCOMPARE(view.selectedText(), QStringLiteral("38"));
-    text->removeSelection(0);
-    QCOMPARE(text->selectionCount(), 0);
-    text->setCursorPosition(2);
-    QCOMPARE(view.cursor(), (LiveView::Position{0, 2}));
-
-    // A character on screen has its place, one that leads back to it; one scrolled away has none.
-    const QRect place = text->characterRect(entry38 + 1);
-    QVERIFY(!place.isEmpty());
-    QCOMPARE(text->offsetAtPoint(place.center()), entry38 + 1);
-    const int last = text->characterCount() - 1;
-    QVERIFY(text->characterRect(last).isEmpty());
-    text->scrollToSubstring(last, last);
-    QVERIFY(view.verticalScrollBar()->value() > 0);
-    QVERIFY(!text->characterRect(last).isEmpty());
-    QCOMPARE(text->offsetAtPoint(view.mapToGlobal(QPoint(-5, -5))), -1);
 }
 
 void LiveViewAccessibleTest::tellsOfChanges()
