@@ -5,6 +5,7 @@
 #include "platform/system_window_order.h"
 #include "platform/x11_window_order.h"
 #include "windows/common/interval_timer.h"
+#include "windows/common/login_dialog.h"
 #include "windows/common/tick_box.h"
 #include "windows/compact/compact_window.h"
 #include "windows/main/main_window.h"
@@ -278,6 +279,7 @@ void WindowOrderX11Test::dialogsOfferOnlyClose_data()
     QTest::newRow("main window under the settings window") << QStringLiteral("settings") << true;
     QTest::newRow("message") << QStringLiteral("message") << false;
     QTest::newRow("question") << QStringLiteral("question") << false;
+    QTest::newRow("login") << QStringLiteral("login") << false;
 }
 
 constexpr std::uint32_t motifMinimise = 1u << 3;
@@ -331,8 +333,11 @@ void WindowOrderX11Test::dialogsOfferOnlyClose()
         m_window->findChild<QPushButton*>("SETTINGS_BUTTON")->click();
     else if (dialog == QLatin1String("message"))
         reporter.showError(m_window.get(), "Cannot read /share/CHATSLATE-LIVE.LOG");
-    else
+    else if (dialog == QLatin1String("question"))
         reporter.askToProceed(m_window.get(), "Post it?");
+    else
+        LoginDialog(QStringLiteral("\\\\SERVER\\Share"), QStringLiteral("Access denied"), m_window.get())
+            .exec();
     QVERIFY2(offered.isEmpty(), qPrintable(offered.join(QLatin1Char(' '))));
     QVERIFY(backOnScreen);
 }

@@ -58,7 +58,9 @@ LoginDialog::LoginDialog(const QString& shareLocation, const QString& reason, QW
     layout->addWidget(explanation);
     layout->addLayout(form);
     layout->addWidget(buttons);
-    setMinimumWidth(420);
+    // Fixed in size, as every dialog of the program: no window manager then offers to maximise it.
+    explanation->setMinimumWidth(400);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
 ShareLogin LoginDialog::login() const
