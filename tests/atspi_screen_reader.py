@@ -167,6 +167,18 @@ class ScreenReaderTest(unittest.TestCase):
         line, start, _ = text.getTextAtOffset(shown.index("entry"), pyatspi.TEXT_BOUNDARY_LINE_START)
         self.assertEqual((line, start), ("first entry \n", shown.index("first")))
 
+        # By the keyboard alone: Tab from Exit to the view, then down a line; the reader follows the caret.
+        moves = []
+        listener = lambda event: moves.append(event.detail1)
+        pyatspi.Registry.registerEventListener(listener, "object:text-caret-moved")
+        self.addCleanup(pyatspi.Registry.deregisterEventListener, listener, "object:text-caret-moved")
+        subprocess.run(["xdotool", "key", "--delay", "50", "Tab", "Down", "End"], check=True)
+        second_line = shown.index("\n") + 1
+        line_end = second_line + 1
+        wait_for(f"the caret's moves (seen {moves})", lambda: second_line in moves and line_end in moves)
+        self.assertTrue(self.program.control("Live log").getState().contains(pyatspi.STATE_FOCUSED))
+        self.assertEqual(self.live_text().caretOffset, line_end)
+
         text.setSelection(0, shown.index("first"), shown.index("first") + 11)
         self.assertEqual(self.live_text().getText(*self.live_text().getSelection(0)), "first entry")
         self.assertEqual(self.live_text().caretOffset, shown.index("first") + 11)
