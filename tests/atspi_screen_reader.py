@@ -57,7 +57,8 @@ class RunningProgram:
 
     def _frame(self):
         for app in pyatspi.Registry.getDesktop(0):
-            if app is not None and app.name == "BD-CHATSLATE":
+            # By its process: the copy of an earlier test may still be on the bus for a moment.
+            if app is not None and app.name == "BD-CHATSLATE" and app.get_process_id() == self.process.pid:
                 for window in app:
                     if window is not None and window.name == CAPTION:
                         return window
