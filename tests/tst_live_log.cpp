@@ -92,6 +92,7 @@ private slots:
     void leftoversOfACrashedWriter();
     void logMovedAsideByAnInterruptedReplace();
     void everyByteDecodesAndRoundTrips();
+    void unencodableCharactersAreNamed_data();
     void unencodableCharactersAreNamed();
 
 private:
@@ -662,21 +663,27 @@ void LiveLogTest::leftoversOfACrashedWriter()
     const LiveLog::Writer endedOnANamesake{self.host, QStringLiteral("0123456789ab"), ended.processId()};
     QVERIFY(ended.waitForFinished());
     const LiveLog::Writer runningHere{self.host, self.machine, 1};
+    // Its low half names the running process 1, but no process here can have that id.
+    const LiveLog::Writer impossibleHere{self.host, self.machine, (qint64(1) << 32) + 1};
     leave(QStringLiteral("CHATSLATE-LIVE.LOG.OTHER-PC-17.TMP"), 3600);
     leave(QStringLiteral("CHATSLATE-LIVE.LOG.OTHER-PC-18.TMP"), 2);
     leave(QStringLiteral("CHATSLATE-LIVE.LOG.OTHER-PC-19.CLOCK"), 3600);
     leave(QStringLiteral("CHATSLATE-LIVE.LOG.OTHER-PC-20.TMP"), 60);
     leave(QStringLiteral("CHATSLATE-LIVE.LOG.%1.TMP").arg(endedHere.fileTag()), 0);
     leave(QStringLiteral("CHATSLATE-LIVE.LOG.%1.TMP").arg(runningHere.fileTag()), 0);
+    leave(QStringLiteral("CHATSLATE-LIVE.LOG.%1.TMP").arg(impossibleHere.fileTag()), 0);
     leave(QStringLiteral("CHATSLATE-LIVE.LOG.%1.TMP").arg(endedOnANamesake.fileTag()), 0);
     leave(QStringLiteral("CHATSLATE-LIVE.LOG.NOTES"), 3600);
+    leave(QStringLiteral("CHATSLATE-LIVE.LOG.TMP"), 3600);
 
     QVERIFY(!LiveLog::post(m_files, share, "x").failed());
     QCOMPARE(LiveLog::read(m_files, share).bytes, QByteArray("x \r\n \r\n\r\n\r\n"));
     // Those of a process here that has ended go at once, those of other workstations past the stale age.
     // The fresh ones of other workstations (also of one with this host's name) and that of a process still
     // running here may belong to a writer at work; what is no writer's file stays too.
-    QStringList kept{QStringLiteral("CHATSLATE-LIVE.LOG"), QStringLiteral("CHATSLATE-LIVE.LOG.NOTES"),
+    QStringList kept{QStringLiteral("CHATSLATE-LIVE.LOG"),
+                     QStringLiteral("CHATSLATE-LIVE.LOG.NOTES"),
+                     QStringLiteral("CHATSLATE-LIVE.LOG.TMP"),
                      QStringLiteral("CHATSLATE-LIVE.LOG.OTHER-PC-18.TMP"),
                      QStringLiteral("CHATSLATE-LIVE.LOG.%1.TMP").arg(runningHere.fileTag()),
                      QStringLiteral("CHATSLATE-LIVE.LOG.%1.TMP").arg(endedOnANamesake.fileTag())};
@@ -737,12 +744,29 @@ void LiveLogTest::everyByteDecodesAndRoundTrips()
     QVERIFY(encoded.unencodable.isEmpty());
 }
 
+void LiveLogTest::unencodableCharactersAreNamed_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("unencodable");
+    QTest::newRow("letters and a pair")
+        << QString::fromUtf8("caf\u00e9 \u4e2d\u6587 \u4e2d \U0001F600!") << QByteArray("caf\xe9 ?? ? ?!")
+        << QString::fromUtf8("\u4e2d\u6587\U0001F600");
+    const QChar high(0xD83D);
+    const QChar low(0xDE00);
+    QTest::newRow("lone high surrogate at the end")
+        << (QString("ab") + high) << QByteArray("ab?") << QString(high);
+    QTest::newRow("lone high surrogate before a letter")
+        << (QString("a") + high + QString("b")) << QByteArray("a?b") << QString(high);
+    QTest::newRow("lone low surrogate") << (QString(low) + QString("b")) << QByteArray("?b") << QString(low);
+}
+
 void LiveLogTest::unencodableCharactersAreNamed()
 {
-    const CodePage::Encoded encoded =
-        CodePage::encode(QString::fromUtf8("caf\u00e9 \u4e2d\u6587 \u4e2d \U0001F600!"));
-    QCOMPARE(encoded.bytes, QByteArray("caf\xe9 ?? ? ?!"));
-    QCOMPARE(encoded.unencodable, QString::fromUtf8("\u4e2d\u6587\U0001F600"));
+    QFETCH(QString, text);
+    const CodePage::Encoded encoded = CodePage::encode(text);
+    QTEST(encoded.bytes, "bytes");
+    QTEST(encoded.unencodable, "unencodable");
 }
 
 QTEST_GUILESS_MAIN(LiveLogTest)

@@ -25,9 +25,11 @@ QString pathBeside(const QString& logPath, const QString& name)
 // The tag of a temporary file or clock probe that a writer leaves beside the log; empty for other files.
 QString writerTagOf(const QString& name)
 {
+    const qsizetype tagStart = besidePrefix().size();
     for (const QLatin1String suffix : {QLatin1String(".TMP"), QLatin1String(".CLOCK")}) {
-        if (name.endsWith(suffix))
-            return name.mid(besidePrefix().size()).chopped(suffix.size());
+        // A name as short as the prefix and the suffix together holds no tag.
+        if (name.endsWith(suffix) && name.size() > tagStart + suffix.size())
+            return name.mid(tagStart, name.size() - tagStart - suffix.size());
     }
     return {};
 }

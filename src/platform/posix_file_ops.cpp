@@ -5,6 +5,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <limits>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -239,7 +240,8 @@ Status listFolder(const std::filesystem::path& folder, std::vector<std::string>&
 
 bool processRunning(std::int64_t processId)
 {
-    if (processId <= 0)
+    // An id no process here can have is not cut down to one that some other process may have.
+    if (processId <= 0 || processId > std::numeric_limits<pid_t>::max())
         return false;
     return ::kill(pid_t(processId), 0) == 0 || errno == EPERM;
 }

@@ -5,6 +5,7 @@
 #if defined(_WIN32)
 
 #include <cstddef>
+#include <limits>
 #include <windows.h>
 
 namespace NativeFileOps {
@@ -293,7 +294,8 @@ Status listFolder(const std::filesystem::path& folder, std::vector<std::string>&
 
 bool processRunning(std::int64_t processId)
 {
-    if (processId <= 0)
+    // An id no process here can have is not cut down to one that some other process may have.
+    if (processId <= 0 || processId > std::numeric_limits<DWORD>::max())
         return false;
     const HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, DWORD(processId));
     if (!process)
