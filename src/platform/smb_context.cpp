@@ -49,10 +49,11 @@ SmbContext::~SmbContext()
             m_tornDown = true;
         },
         Qt::BlockingQueuedConnection);
-    // The receiver belongs to the thread: it goes before the thread ends.
-    QMetaObject::invokeMethod(m_receiver.release(), &QObject::deleteLater);
     m_thread.quit();
     m_thread.wait();
+    // A deleteLater queued to the thread before quit() may never run; once the thread has ended nothing
+    // else can reach the receiver, so it goes here.
+    m_receiver.reset();
 }
 
 int SmbContext::run(const std::function<int(SMBCCTX*)>& call)
