@@ -81,6 +81,8 @@ private slots:
     void faultsLoseNothing_data();
     void faultsLoseNothing();
     void shareThatDisappearsAndComesBack();
+    void lockLeftByAGivenUpCreate_data();
+    void lockLeftByAGivenUpCreate();
     void busyFilesAreTriedAgain_data();
     void busyFilesAreTriedAgain();
     void refusalsAreNotRetried_data();
@@ -114,6 +116,7 @@ void LiveLogTest::init()
     m_files.failWrites({});
     m_files.makeReadOnly({});
     m_files.fillDiskDuringWrites({});
+    m_files.loseCreateAnswers({});
     m_files.busyFor(FaultInjectingFileAccess::Operation::read, 0);
     m_files.busyFor(FaultInjectingFileAccess::Operation::replace, 0);
     m_files.busyFor(FaultInjectingFileAccess::Operation::remove, 0);
@@ -454,6 +457,35 @@ void LiveLogTest::shareThatDisappearsAndComesBack()
     QCOMPARE(nextTick.bytes, before);
     QVERIFY(!LiveLog::post(m_files, share, "after").failed());
     QCOMPARE(LiveLog::read(m_files, share).bytes, QByteArray("after \r\n \r\n") + before + "\r\n");
+}
+
+void LiveLogTest::lockLeftByAGivenUpCreate_data()
+{
+    QTest::addColumn<bool>("readFirst");
+    QTest::newRow("next refresh") << true;
+    QTest::newRow("next post") << false;
+}
+
+// The file server carried out the lock's create only after the post had given up waiting for it.
+void LiveLogTest::lockLeftByAGivenUpCreate()
+{
+    QFETCH(bool, readFirst);
+    const QString share = m_share->path();
+    QVERIFY(!LiveLog::clear(m_files, share).failed());
+    m_files.loseCreateAnswers(QStringLiteral("Cannot write %1: the server cannot be reached"));
+    QVERIFY(LiveLog::post(m_files, share, "lost").lock.is(FileError::Kind::serverUnreachable));
+    QCOMPARE(QFileInfo(lockPath()).size(), 0);
+
+    // Once the share answers again the empty lock goes, and posts need not wait for it to be stale.
+    m_files.loseCreateAnswers({});
+    if (readFirst) {
+        QVERIFY(!LiveLog::read(m_files, share).error.failed());
+        QVERIFY(!QFileInfo::exists(lockPath()));
+    }
+    const LiveLog::Timing noWaiting{std::chrono::milliseconds(0)};
+    QVERIFY(!LiveLog::post(m_files, share, "next", noWaiting).failed());
+    QCOMPARE(log(), QByteArray("next \r\n \r\n\r\n\r\n"));
+    QCOMPARE(filesInShare(), QStringList{QStringLiteral("CHATSLATE-LIVE.LOG")});
 }
 
 void LiveLogTest::busyFilesAreTriedAgain_data()

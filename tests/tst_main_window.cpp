@@ -391,13 +391,11 @@ namespace {
 class HangingLockFileAccess final : public FaultInjectingFileAccess
 {
 public:
-    FileError writeAll(const QString& path, const QByteArray& bytes, Create mode) override
+    FileError createWhole(const QString& path, const QByteArray& bytes, const QString& scratch) override
     {
-        if (mode == Create::newOnly) {
-            entered.release();
-            answer.acquire();
-        }
-        return FaultInjectingFileAccess::writeAll(path, bytes, mode);
+        entered.release();
+        answer.acquire();
+        return FaultInjectingFileAccess::createWhole(path, bytes, scratch);
     }
 
     QSemaphore entered, answer;

@@ -22,11 +22,13 @@ QString pathBeside(const QString& logPath, const QString& name)
     return logPath.chopped(LiveLogFormat::fileName.size() - 1) + name;
 }
 
-// The tag of a temporary file or clock probe that a writer leaves beside the log; empty for other files.
+// The tag of a temporary file, clock probe or lock in the making that a writer leaves beside the log;
+// empty for other files.
 QString writerTagOf(const QString& name)
 {
     const qsizetype tagStart = besidePrefix().size();
-    for (const QLatin1String suffix : {QLatin1String(".TMP"), QLatin1String(".CLOCK")}) {
+    for (const QLatin1String suffix :
+         {QLatin1String(".TMP"), QLatin1String(".CLOCK"), QLatin1String(".NEWLOCK")}) {
         // A name as short as the prefix and the suffix together holds no tag.
         if (name.endsWith(suffix) && name.size() > tagStart + suffix.size())
             return name.mid(tagStart, name.size() - tagStart - suffix.size());
@@ -106,6 +108,9 @@ FileReadResult LiveLog::read(FileAccess& files, const QString& shareLocation)
     constexpr int looksAside = 5;
     const QString logPath = LiveLogFormat::liveLogPath(shareLocation);
     FileReadResult log = readOnce(files, logPath);
+    // The share answers again: a lock this process may have left there when it did not goes now.
+    if (!log.error.is(FileError::Kind::serverUnreachable) && LogLock::inDoubt(logPath))
+        LogLock(files, logPath, {}).settleDoubt();
     for (int look = 0; look < looksAside && log.error.is(FileError::Kind::missing); ++look) {
         FileReadResult aside = readOnce(files, LiveLogFormat::asidePath(logPath));
         if (!aside.error.failed())

@@ -201,6 +201,28 @@ Status replace(const std::filesystem::path& source, const std::filesystem::path&
     return {};
 }
 
+// rename() would replace an existing target, so the new name is a hard link, which never does.
+std::optional<Status> moveToNew(const std::filesystem::path& source, const std::filesystem::path& target)
+{
+    if (::link(source.c_str(), target.c_str()) != 0) {
+        const int error = errno;
+        struct stat info
+        {
+        };
+        // An NFS server that did the link but whose answer was lost answers the client's retry with
+        // EEXIST: the link count of the source tells.
+        const bool linkedAfterAll =
+            error == EEXIST && ::stat(source.c_str(), &info) == 0 && info.st_nlink == 2;
+        if (!linkedAfterAll) {
+            if (error == EPERM || error == EOPNOTSUPP || error == ENOSYS || error == EMLINK)
+                return std::nullopt;
+            return fromErrno(error);
+        }
+    }
+    ::unlink(source.c_str());
+    return Status{};
+}
+
 Status remove(const std::filesystem::path& path)
 {
     if (::unlink(path.c_str()) == 0)

@@ -7,7 +7,8 @@
 #include <functional>
 
 // Files on \\SERVER\Share paths reached through libsmbclient, for systems whose own file API does not
-// open such paths. Nothing needs to be mounted.
+// open such paths. Nothing needs to be mounted. createWhole keeps the exclusive create then write: the
+// library has no hard links, and its rename deletes an existing target rather than failing.
 class SmbFileAccess final : public FileAccess, public ShareLogins
 {
 public:

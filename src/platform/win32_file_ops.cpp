@@ -248,6 +248,14 @@ Status replace(const std::filesystem::path& source, const std::filesystem::path&
     }
 }
 
+// Without MOVEFILE_REPLACE_EXISTING the move fails on an existing target, on every file system.
+std::optional<Status> moveToNew(const std::filesystem::path& source, const std::filesystem::path& target)
+{
+    if (MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH))
+        return Status{};
+    return lastErrorOn(target, Wanted::itsName);
+}
+
 Status remove(const std::filesystem::path& path)
 {
     if (DeleteFileW(path.c_str()))
