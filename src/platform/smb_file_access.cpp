@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <libsmbclient.h>
 #include <limits>
+#include <memory>
 #include <sys/stat.h>
 #include <thread>
 
@@ -147,8 +148,10 @@ FileError::Kind kindOfErrno(int errorNumber)
 
 int statErrno(SmbContext& library, const QByteArray& url)
 {
-    struct stat status = {};
-    return library.run([&](SMBCCTX* context) { return statUrl(context, url, status); });
+    return library.run([url](SMBCCTX* context) {
+        struct stat status = {};
+        return statUrl(context, url, status);
+    });
 }
 
 // Why a call failed, each with a sentence of its own.
@@ -267,25 +270,25 @@ FileReadResult SmbFileAccess::readAll(const QString& path)
 FileReadResult SmbFileAccess::readStart(const QString& path, qsizetype maxBytes)
 {
     const QByteArray url = urlOf(path);
-    QByteArray bytes;
-    const int error = runFor(path, [&](SMBCCTX* context) {
+    const auto bytes = std::make_shared<QByteArray>();
+    const int error = runFor(path, [url, bytes, maxBytes](SMBCCTX* context) {
         SMBCFILE* file = smbc_getFunctionOpen(context)(context, url.constData(), O_RDONLY, 0);
         if (!file)
             return lastError();
-        const int readError = readWhole(context, file, bytes, maxBytes);
+        const int readError = readWhole(context, file, *bytes, maxBytes);
         smbc_getFunctionClose(context)(context, file);
         return readError;
     });
     if (error)
         return {{}, failure(QStringLiteral("read"), path, error)};
-    return {bytes, {}};
+    return {std::move(*bytes), {}};
 }
 
 FileError SmbFileAccess::writeAll(const QString& path, const QByteArray& bytes, Create mode)
 {
     const QByteArray url = urlOf(path);
     const int flags = O_WRONLY | O_CREAT | (mode == Create::newOnly ? O_EXCL : O_TRUNC);
-    const int error = runFor(path, [&](SMBCCTX* context) {
+    const int error = runFor(path, [url, bytes, flags, mode](SMBCCTX* context) {
         SMBCFILE* file = smbc_getFunctionOpen(context)(context, url.constData(), flags, 0666);
         if (!file)
             return lastError();
@@ -313,7 +316,7 @@ FileError SmbFileAccess::replace(const QString& source, const QString& target, c
     const QByteArray sourceUrl = urlOf(source);
     const QByteArray targetUrl = urlOf(target);
     const QByteArray asideUrl = urlOf(aside);
-    const int error = runFor(target, [&](SMBCCTX* context) {
+    const int error = runFor(target, [sourceUrl, targetUrl, asideUrl](SMBCCTX* context) {
         const int asideError = renameUrl(context, targetUrl, asideUrl);
         if (asideError && !isMissing(asideError))
             return asideError;
@@ -341,7 +344,7 @@ FileError SmbFileAccess::replace(const QString& source, const QString& target, c
 FileError SmbFileAccess::remove(const QString& path)
 {
     const QByteArray url = urlOf(path);
-    const int error = runFor(path, [&](SMBCCTX* context) {
+    const int error = runFor(path, [url](SMBCCTX* context) {
         const int unlinkError = unlinkUrl(context, url);
         if (unlinkError != EISDIR && unlinkError != EPERM)
             return unlinkError;
@@ -356,17 +359,18 @@ FileError SmbFileAccess::remove(const QString& path)
 FileTimeResult SmbFileAccess::modificationTime(const QString& path)
 {
     const QByteArray url = urlOf(path);
-    struct stat status = {};
-    if (const int error = runFor(path, [&](SMBCCTX* context) { return statUrl(context, url, status); }))
+    const auto status = std::make_shared<struct stat>();
+    if (const int error =
+            runFor(path, [url, status](SMBCCTX* context) { return statUrl(context, url, *status); }))
         return {0, failure(QStringLiteral("read the time of"), path, error)};
-    return {qint64(status.st_mtim.tv_sec) * 1000 + status.st_mtim.tv_nsec / 1000000, {}};
+    return {qint64(status->st_mtim.tv_sec) * 1000 + status->st_mtim.tv_nsec / 1000000, {}};
 }
 
 FileListResult SmbFileAccess::listBeside(const QString& path, const QString& prefix)
 {
     const QByteArray folderUrl = ServerSharePath::parse(path).folder().smbUrl();
-    QStringList names;
-    const int error = runFor(path, [&](SMBCCTX* context) {
+    const auto names = std::make_shared<QStringList>();
+    const int error = runFor(path, [folderUrl, prefix, names](SMBCCTX* context) {
         SMBCFILE* folder = smbc_getFunctionOpendir(context)(context, folderUrl.constData());
         if (!folder)
             return lastError();
@@ -374,14 +378,14 @@ FileListResult SmbFileAccess::listBeside(const QString& path, const QString& pre
             // The name is declared as a one-char array: as an array Qt would take just that one char.
             const QString name = QString::fromUtf8(static_cast<const char*>(entry->name));
             if (entry->smbc_type == SMBC_FILE && name.startsWith(prefix))
-                names.append(name);
+                names->append(name);
         }
         smbc_getFunctionClosedir(context)(context, folder);
         return 0;
     });
     if (error)
         return {{}, failure(QStringLiteral("list the folder of"), path, error)};
-    return {names, {}};
+    return {std::move(*names), {}};
 }
 
 bool SmbFileAccess::canNeedLogin(const QString& shareLocation) const
@@ -397,6 +401,11 @@ void SmbFileAccess::remember(const QString& shareLocation, const ShareLogin& log
 
 // A share that refuses the anonymous login may take the user's Kerberos ticket: the call is tried once
 // more with it before the refusal counts. A refused file in a share that lets the user in is no reason.
+bool SmbFileAccess::callsLeftRunning() const
+{
+    return m_library.callsLeftRunning();
+}
+
 int SmbFileAccess::runFor(const QString& path, const std::function<int(SMBCCTX*)>& call)
 {
     const int error = m_library.run(call);
