@@ -211,7 +211,10 @@ void LiveLogTest::missingLogFailsAndIsNotCreated()
 
     // A missing folder is not a missing log: creating the log would not help.
     const QString gone = m_share->filePath(QStringLiteral("gone"));
-    QVERIFY(LiveLog::read(m_files, gone).error.failed());
+    const QString goneRead = LiveLog::describe(LiveLog::read(m_files, gone).error);
+    QVERIFY2(goneRead.contains(QStringLiteral("the shared folder %1 does not exist").arg(gone)) &&
+                 !goneRead.contains(QStringLiteral("Clear Live Log")),
+             qPrintable(goneRead));
     QVERIFY(LiveLog::clear(m_files, gone).failed());
     const LiveLog::PostResult noFolder = LiveLog::post(m_files, gone, "lost?");
     QVERIFY(noFolder.failed());

@@ -311,6 +311,13 @@ void SmbShareTest::failuresAreClearAndPassing()
                  "no server named NO-SUCH-SERVER can be found, or it has no share named Share"),
              qPrintable(noServer.error.message));
 
+    QVERIFY(!LiveLog::clear(files, guestLocation).failed());
+    const LiveLog::PostResult readOnly = LiveLog::post(files, "\\\\127.0.0.2\\ReadOnly", "not here");
+    QVERIFY(readOnly.error().is(FileError::Kind::loginNeeded));
+    QVERIFY2(readOnly.error().message.contains("lets guests into \\\\127.0.0.2\\ReadOnly but not change "
+                                               "anything there: the share may be read-only"),
+             qPrintable(readOnly.error().message));
+
     writeFile(m_server.loginFolder() + "/CHATSLATE-LIVE.LOG", "secret \r\n \r\n\r\n\r\n");
     const FileReadResult noLogin = LiveLog::read(files, loginLocation);
     QVERIFY(noLogin.error.is(FileError::Kind::loginNeeded));

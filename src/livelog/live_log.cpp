@@ -91,6 +91,20 @@ FileError rewrite(FileAccess& files, LiveLog::LogLock& lock, const QString& logP
     return {};
 }
 
+// "Clear Live Log" creates a missing log, but not the shared folder it belongs in.
+FileError folderMissingInstead(FileAccess& files, const QString& shareLocation, const FileError& logMissing)
+{
+    const QString logPath = LiveLogFormat::liveLogPath(shareLocation);
+    if (!files.listBeside(logPath, besidePrefix()).error.is(FileError::Kind::missing))
+        return logMissing;
+    return {FileError::Kind::other,
+            MessageText::withAdvice(
+                QStringLiteral("Cannot read %1: the shared folder %2 does not exist.")
+                    .arg(files.messagePath(logPath), files.messagePath(shareLocation)),
+                QStringLiteral("Check the share location in the settings window, and that the share is "
+                               "mounted or reachable."))};
+}
+
 FileReadResult readOnce(FileAccess& files, const QString& logPath)
 {
     return LiveLog::retryWhileBusy([&] { return files.readAll(logPath); });
@@ -117,6 +131,8 @@ FileReadResult LiveLog::read(FileAccess& files, const QString& shareLocation)
             return aside;
         log = readOnce(files, logPath);
     }
+    if (log.error.is(FileError::Kind::missing))
+        return {{}, folderMissingInstead(files, shareLocation, log.error)};
     return log;
 }
 

@@ -166,6 +166,7 @@ enum class Cause
     noSuchShare,
     loginAsked,
     loginRefused,
+    guestCannotChange,
     accessDenied,
     folderMissing,
     fileMissing,
@@ -207,6 +208,11 @@ QString reasonFor(Cause cause, int errorNumber, const ServerSharePath& where)
             .arg(where.server, share);
     case Cause::loginRefused:
         return QStringLiteral("the server %1 refused the login for %2").arg(where.server, share);
+    case Cause::guestCannotChange:
+        return QStringLiteral(
+                   "the server %1 lets guests into %2 but not change anything there: the share may "
+                   "be read-only, or a user name and password may be allowed to")
+            .arg(where.server, share);
     case Cause::accessDenied:
         return QStringLiteral("access denied");
     case Cause::folderMissing:
@@ -221,7 +227,7 @@ QString reasonFor(Cause cause, int errorNumber, const ServerSharePath& where)
 
 // The library reports a missing share, a missing folder and a missing file alike, and a refused login
 // like a refused file: asking the server for the share and the folder tells them apart. Builds no text.
-Diagnosis diagnose(SmbContext& library, const ServerSharePath& where, int errorNumber)
+Diagnosis diagnose(SmbContext& library, const ServerSharePath& where, int errorNumber, bool changing)
 {
     using Kind = FileError::Kind;
     if (where.server.isEmpty() || where.share.isEmpty())
@@ -251,6 +257,10 @@ Diagnosis diagnose(SmbContext& library, const ServerSharePath& where, int errorN
     if (isRefused(shareError))
         return {Kind::loginNeeded, hasLogin ? Cause::loginRefused : Cause::loginAsked};
     // A guest may enter the share and still not reach this file; a login may.
+    // The library does not tell a read-only share from one that guests may only read (neither its volume
+    // flags nor the file attributes show it), so a guest hears both.
+    if (isRefused(errorNumber) && !hasLogin && changing)
+        return {Kind::loginNeeded, Cause::guestCannotChange};
     if (isRefused(errorNumber))
         return {hasLogin ? Kind::refused : Kind::loginNeeded, Cause::accessDenied};
     if (!isMissing(errorNumber))
@@ -424,7 +434,10 @@ int SmbFileAccess::runFor(const QString& path, const std::function<int(SMBCCTX*)
 FileError SmbFileAccess::failure(const QString& action, const QString& path, int errorNumber)
 {
     const ServerSharePath where = ServerSharePath::parse(path);
-    const Diagnosis diagnosis = diagnose(m_library, where, errorNumber);
+    // Reads, time and listing actions change nothing.
+    const bool changing =
+        !action.startsWith(QLatin1String("read")) && !action.startsWith(QLatin1String("list"));
+    const Diagnosis diagnosis = diagnose(m_library, where, errorNumber, changing);
     return {diagnosis.kind, QStringLiteral("Cannot %1 %2: %3.")
                                 .arg(action, path, reasonFor(diagnosis.cause, diagnosis.errorNumber, where))};
 }
