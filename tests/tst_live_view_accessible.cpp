@@ -18,6 +18,8 @@ private slots:
     void readsTheShownTextAfterAnyChange();
     void readsByCharacterWordAndLine_data();
     void readsByCharacterWordAndLine();
+    void placesLeadBackToTheirCharacters_data();
+    void placesLeadBackToTheirCharacters();
     void tellsOfChanges();
 
 private:
@@ -143,6 +145,40 @@ void LiveViewAccessibleTest::readsByCharacterWordAndLine()
     QCOMPARE(text->text(start, end), text->textAtOffset(offset, type, &start, &end));
     QTEST(text->textBeforeOffset(offset, type, &start, &end), "before");
     QTEST(text->textAfterOffset(offset, type, &start, &end), "after");
+}
+
+void LiveViewAccessibleTest::placesLeadBackToTheirCharacters_data()
+{
+    QTest::addColumn<QByteArray>("log");
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<int>("offset");
+    QTest::newRow("short line") << QByteArray("first\r\nsecond line\r\n") << QString() << 9;
+    // Measured rather than laid out whole, and scrolled to.
+    QTest::newRow("long line") << QByteArray("x") + QByteArray(9000, 'w') + "\r\n" << QString() << 6000;
+    QTest::newRow("wrapped status") << QByteArray()
+                                    << QStringLiteral("Cannot read ") + QString(80, QLatin1Char('z')) << 70;
+}
+
+// A character's place on screen is where a reader's pointer finds that character again.
+void LiveViewAccessibleTest::placesLeadBackToTheirCharacters()
+{
+    QFETCH(QByteArray, log);
+    QFETCH(QString, status);
+    QFETCH(int, offset);
+    LiveView view(nullptr);
+    view.resize(300, 100);
+    view.show();
+    if (status.isEmpty())
+        view.showLog(log);
+    else
+        view.showStatus(status);
+    QAccessibleTextInterface* text = textOf(view);
+    text->scrollToSubstring(offset, offset + 1);
+    const QRect place = text->characterRect(offset);
+    QVERIFY(!place.isEmpty());
+    QVERIFY(
+        QRect(view.viewport()->mapToGlobal(QPoint(0, 0)), view.viewport()->size()).contains(place.center()));
+    QCOMPARE(text->offsetAtPoint(place.center()), offset);
 }
 
 void LiveViewAccessibleTest::tellsOfChanges()

@@ -11,11 +11,13 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
 #include <QSemaphore>
+#include <QStyleHints>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -39,6 +41,7 @@ private slots:
     void refreshUnderWayIsReadAgainAfterTheSettings();
     void postWaitsOffTheWindowsThread();
     void postWritesExactBytes();
+    void doubleClickPostsOnce();
     void postKeepsTextAsTyped();
     void failedPostKeepsEverything_data();
     void failedPostKeepsEverything();
@@ -390,13 +393,11 @@ namespace {
 class HangingLockFileAccess final : public FaultInjectingFileAccess
 {
 public:
-    FileError writeAll(const QString& path, const QByteArray& bytes, Create mode) override
+    FileError createWhole(const QString& path, const QByteArray& bytes, const QString& scratch) override
     {
-        if (mode == Create::newOnly) {
-            entered.release();
-            answer.acquire();
-        }
-        return FaultInjectingFileAccess::writeAll(path, bytes, mode);
+        entered.release();
+        answer.acquire();
+        return FaultInjectingFileAccess::createWhole(path, bytes, scratch);
     }
 
     QSemaphore entered, answer;
@@ -570,6 +571,44 @@ void MainWindowTest::postWritesExactBytes()
 
     fixture.clickPost();
     QCOMPARE(fixture.readLog().left(9), QByteArray(" \r\n \r\nhi "));
+}
+
+// Clicks as the window system delivers them: the second press of a double click comes with its double
+// click, and each event carries the window system's time.
+void MainWindowTest::doubleClickPostsOnce()
+{
+    MainWindowFixture fixture;
+    fixture.storeShare();
+    fixture.settingsStore.values().insert(QStringLiteral("AUTO_REFRESH_TICKBOX"), QStringLiteral("1"));
+    fixture.writeLog("\r\n");
+    fixture.open();
+    typeOwnText(fixture, QStringLiteral("hello"));
+    QPushButton* post = fixture.postButton();
+    const auto click = [&](quint64 pressedAt, bool secondOfDouble) {
+        const auto send = [&](QEvent::Type type, quint64 time, Qt::MouseButtons held) {
+            QMouseEvent event(type, QPointF(5, 5), post->mapToGlobal(QPointF(5, 5)), Qt::LeftButton, held,
+                              Qt::NoModifier);
+            event.setTimestamp(time);
+            QApplication::sendEvent(post, &event);
+        };
+        send(QEvent::MouseButtonPress, pressedAt, Qt::LeftButton);
+        if (secondOfDouble)
+            send(QEvent::MouseButtonDblClick, pressedAt, Qt::LeftButton);
+        send(QEvent::MouseButtonRelease, pressedAt + 40, Qt::NoButton);
+        waitForBackgroundJobs(fixture.window());
+    };
+    const quint64 interval = QGuiApplication::styleHints()->mouseDoubleClickInterval();
+    quint64 time = 1000000;
+    click(time, false);
+    click(time += 120, true);
+    // Ten quick clicks in a row are one click too.
+    for (int i = 0; i < 10; ++i)
+        click(time += interval / 2, false);
+    QCOMPARE(fixture.readLog(), QByteArray("hello \r\n \r\n\r\n\r\n"));
+
+    // A click of its own posts, the empty text too.
+    click(time += interval + 1, false);
+    QCOMPARE(fixture.readLog(), QByteArray(" \r\n \r\nhello \r\n \r\n\r\n\r\n\r\n"));
 }
 
 void MainWindowTest::postKeepsTextAsTyped()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "windows/main/log_lines.h"
+#include "windows/main/long_lines.h"
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
@@ -95,8 +96,11 @@ private:
     void keepPlaceAfterGrowth(qsizetype linesInFront);
 
     bool wraps() const;
-    // Returns the number of rows the line takes on screen.
-    int layOut(QTextLayout& layout, qsizetype line) const;
+    // Returns the number of rows the text takes on screen.
+    int layOut(QTextLayout& layout, const QString& text) const;
+    // Lays out what of a line lies between the pixels left and right across it: all of a short line, the
+    // part on screen of a long one. Returns that part.
+    LongLines::Part layOutPart(QTextLayout& layout, qsizetype line, qreal left, qreal right) const;
     int rowsOf(qsizetype line) const;
     int widthOfLongestLine() const;
     int lineHeight() const;
@@ -106,6 +110,8 @@ private:
 
     Position moved(QKeySequence::StandardKey key, Position from) const;
     void moveCursor(Position to, bool keepAnchor);
+    // Across the unwrapped line, from its start.
+    qreal xOf(Position position) const;
     void selectWordAt(Position position);
     void offerSelection() const;
 
@@ -115,6 +121,7 @@ private:
     bool m_showingLog = false;
     Position m_anchor;
     Position m_cursor;
+    mutable LongLines m_longLines;
     // The widest line measured so far, in pixels; lines off screen are never measured but the longest.
     int m_widest = 0;
     bool m_selecting = false;

@@ -14,6 +14,7 @@
 #include "windows/common/frame_placement.h"
 #include "windows/common/interval_timer.h"
 #include "windows/common/login_dialog.h"
+#include "windows/common/single_click_filter.h"
 #include "windows/common/tick_box.h"
 #include "windows/common/window_look.h"
 #include "windows/compact/compact_window.h"
@@ -106,6 +107,9 @@ void MainWindow::createControls()
     connect(m_refreshButton, &QPushButton::clicked, this, &MainWindow::onRefreshClicked);
     m_postButton = Controls::button(this, QStringLiteral("CHATSLATE_BUTTON"), QStringLiteral("CHATSLATE"),
                                     Twips{6720, 4320, 2055, 495});
+    // Every click posts, an empty text too: the second click of a double click would post an empty entry
+    // right after the text.
+    new SingleClickFilter(m_postButton);
     m_postButton->setAccessibleDescription(QStringLiteral("Posts your text to the top of the live log"));
     connect(m_postButton, &QPushButton::clicked, this, &MainWindow::onPostClicked);
     m_exitButton = Controls::button(this, QStringLiteral("EXIT_BUTTON"), QStringLiteral("Exit"),
