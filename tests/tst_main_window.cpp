@@ -51,6 +51,8 @@ private slots:
     void closeSequenceRunsOnce();
     void placement();
     void keyboard();
+    void keyboardPostLeavesOtherControlsAlone_data();
+    void keyboardPostLeavesOtherControlsAlone();
     void creatorLabel();
 
 private:
@@ -429,9 +431,13 @@ void MainWindowTest::postWaitsOffTheWindowsThread()
     QVERIFY(ownText->isReadOnly());
     QTest::mouseClick(autoRefresh, Qt::LeftButton);
     QCOMPARE(autoRefresh->value(), short(1));
+    // The user turns to the log meanwhile: the focus stays there when the post ends.
+    auto* liveView = window->findChild<LiveView*>("BD_CHATSLATE_LIVE_TEXTBOX");
+    liveView->setFocus(Qt::MouseFocusReason);
 
     files.answer.release();
     waitForBackgroundJobs(window.get());
+    QCOMPARE(window->focusWidget(), liveView);
     QCOMPARE(files.readAll(logPath).bytes, QByteArray("first \r\n \r\n\r\n\r\n"));
     QVERIFY(ownText->toPlainText().isEmpty());
     QVERIFY(post->isEnabled() && !ownText->isReadOnly());
@@ -679,6 +685,17 @@ void MainWindowTest::unencodableTextAsksFirst()
     fixture.messages.setAnswer(true);
     fixture.clickPost();
     QCOMPARE(fixture.readLog(), QByteArray("caf\xe9 ? \r\n \r\n\r\n\r\n"));
+
+    // Thousands of them: the first few are named, then how many more.
+    QString many;
+    for (char32_t character = 0x4E00; character < 0x4E00 + 3000; ++character)
+        many += QString::fromUcs4(&character, 1);
+    fixture.ownText()->setPlainText(many + many);
+    fixture.messages.setAnswer(false);
+    fixture.clickPost();
+    const QString question = fixture.messages.questions().last();
+    QVERIFY(question.contains(many.first(20) + QStringLiteral(" and 2980 more")));
+    QVERIFY(question.size() < 300);
 }
 
 void MainWindowTest::logIsNeverMarkup()
@@ -788,6 +805,39 @@ void MainWindowTest::keyboard()
         QVERIFY(visited->geometry().bottom() < 5040 / 15 || visited->focusPolicy() == Qt::NoFocus ||
                 !visited->isVisible());
     }
+}
+
+void MainWindowTest::keyboardPostLeavesOtherControlsAlone_data()
+{
+    QTest::addColumn<bool>("fails");
+    QTest::newRow("lands") << false;
+    QTest::newRow("fails") << true;
+}
+
+// Tab to the post button, Space, and Space again: the second goes into the own text, wherever the
+// disabled post button sent the focus meanwhile.
+void MainWindowTest::keyboardPostLeavesOtherControlsAlone()
+{
+    QFETCH(bool, fails);
+    MainWindowFixture fixture;
+    fixture.storeShare();
+    fixture.settingsStore.values().insert(QStringLiteral("AUTO_REFRESH_TICKBOX"), QStringLiteral("1"));
+    fixture.writeLog("\r\n");
+    fixture.open();
+    QApplication::setActiveWindow(fixture.window());
+    typeOwnText(fixture, QStringLiteral("hello"));
+    if (fails)
+        fixture.files.failWrites(QStringLiteral("Cannot write %1: no space left on device"));
+    QTest::keyClick(fixture.ownText(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), fixture.postButton());
+    QTest::keyClick(fixture.postButton(), Qt::Key_Space);
+    waitForBackgroundJobs(fixture.window());
+    QCOMPARE(fixture.messages.errors().size(), fails ? 1 : 0);
+
+    QCOMPARE(QApplication::focusWidget(), fixture.ownText());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    QCOMPARE(fixture.alwaysOnTop()->value(), TickBox::ticked);
+    QCOMPARE(fixture.ownText()->toPlainText(), fails ? QStringLiteral("hello ") : QStringLiteral(" "));
 }
 
 void MainWindowTest::creatorLabel()

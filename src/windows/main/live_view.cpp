@@ -1,5 +1,7 @@
 #include "windows/main/live_view.h"
 
+#include "windows/main/live_view_accessible.h"
+
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QCursor>
@@ -46,6 +48,8 @@ LiveView::LiveView(QWidget* parent)
     : QAbstractScrollArea(parent)
     , m_status{QString()}
 {
+    // Before anything that asks for the view's interface, which Qt then keeps for the view's life.
+    LiveViewAccessible::install();
     setObjectName(QStringLiteral("BD_CHATSLATE_LIVE_TEXTBOX"));
     setAccessibleName(QStringLiteral("Live log"));
     viewport()->setCursor(Qt::IBeamCursor);
@@ -66,10 +70,13 @@ void LiveView::showLog(const QByteArray& log)
             m_log.assign(log);
     }
     m_showingLog = true;
-    if (wasShowingLog && linesInFront)
+    if (wasShowingLog && linesInFront) {
         keepPlaceAfterGrowth(*linesInFront);
-    else
+        LiveViewAccessible::linesAddedInFront(this, *linesInFront);
+    } else {
         showFromTop();
+        LiveViewAccessible::textReplaced(this);
+    }
     emit textChanged();
 }
 
@@ -80,6 +87,7 @@ void LiveView::showStatus(const QString& text)
     m_showingLog = false;
     m_longLines.forget();
     showFromTop();
+    LiveViewAccessible::textReplaced(this);
     emit textChanged();
 }
 
@@ -115,6 +123,7 @@ void LiveView::selectAll()
     m_anchor = {};
     m_cursor = end();
     viewport()->update();
+    LiveViewAccessible::cursorMoved(this);
     offerSelection();
 }
 
@@ -123,14 +132,18 @@ QString LiveView::lineText(qsizetype line) const
     return m_showingLog ? m_longLines.text(line, [&] { return m_log.line(line); }) : m_status.at(line);
 }
 
+QString LiveView::lines(qsizetype first, qsizetype last) const
+{
+    return m_showingLog ? m_log.text(first, last)
+                        : m_status.mid(first, last - first + 1).join(QLatin1Char('\n'));
+}
+
 // Decodes only the lines from one position to the other, in one piece.
 QString LiveView::text(Position from, Position to) const
 {
-    const QString lines = m_showingLog
-                              ? m_log.text(from.line, to.line)
-                              : m_status.mid(from.line, to.line - from.line + 1).join(QLatin1Char('\n'));
+    const QString shown = lines(from.line, to.line);
     const qsizetype cutAtEnd = lineText(to.line).size() - to.column;
-    return lines.sliced(from.column, lines.size() - from.column - cutAtEnd);
+    return shown.sliced(from.column, shown.size() - from.column - cutAtEnd);
 }
 
 LiveView::Position LiveView::clamped(Position position) const
@@ -428,6 +441,36 @@ LiveView::Position LiveView::positionAt(QPointF point) const
     return {line, part.from + layout.lineAt(row).xToCursor(x - part.x)};
 }
 
+QRect LiveView::characterRect(Position position) const
+{
+    const qsizetype first = verticalScrollBar()->value();
+    if (position.line < first)
+        return {};
+    int top = margin;
+    for (qsizetype line = first; line < position.line && top < viewport()->height(); ++line)
+        top += (wraps() ? rowsOf(line) : 1) * lineHeight();
+    if (top >= viewport()->height())
+        return {};
+    const qreal left = margin - horizontalScrollBar()->value();
+    // The line end has no glyph: a space's width stands for it, as the selection shows it.
+    const qreal space = fontMetrics().horizontalAdvance(QLatin1Char(' '));
+    const qsizetype length = lineText(position.line).size();
+    if (!wraps()) {
+        const qreal x = xOf(position);
+        const qreal width = position.column < length ? xOf({position.line, position.column + 1}) - x : space;
+        return QRectF(left + x, top, width, lineHeight()).toAlignedRect();
+    }
+    QTextLayout layout;
+    layOut(layout, lineText(position.line));
+    const int column = int(position.column);
+    const QTextLine row = layout.lineForTextPosition(column);
+    if (!row.isValid())
+        return {};
+    const qreal x = row.cursorToX(column);
+    const qreal width = column < length ? row.cursorToX(column + 1) - x : space;
+    return QRectF(left + x, top + row.y(), width, lineHeight()).toAlignedRect();
+}
+
 void LiveView::moveCursor(Position to, bool keepAnchor)
 {
     m_cursor = to;
@@ -435,6 +478,7 @@ void LiveView::moveCursor(Position to, bool keepAnchor)
         m_anchor = to;
     ensureVisible(to);
     viewport()->update();
+    LiveViewAccessible::cursorMoved(this);
 }
 
 qreal LiveView::xOf(Position position) const

@@ -7,6 +7,7 @@
 #include <QBasicTimer>
 #include <QByteArray>
 #include <QKeySequence>
+#include <QRect>
 #include <QStringList>
 #include <compare>
 #include <optional>
@@ -52,9 +53,22 @@ public:
 
     void setSelection(Position anchor, Position cursor);
     bool hasSelection() const { return m_anchor != m_cursor; }
+    Position anchor() const { return m_anchor; }
+    Position cursor() const { return m_cursor; }
     QString selectedText() const;
     void copy() const;
     void selectAll();
+
+    // For a screen reader, which asks for ranges of the text: only these are decoded.
+    QString lineText(qsizetype line) const;
+    // Lines first to last, joined by LF.
+    QString lines(qsizetype first, qsizetype last) const;
+    QString text(Position from, Position to) const;
+    // Where the character at a position stands in the viewport; empty when its line is off screen.
+    QRect characterRect(Position position) const;
+    // The position nearest a point of the viewport.
+    Position positionAt(QPointF point) const;
+    void ensureVisible(Position position);
 
 signals:
     void textChanged();
@@ -75,8 +89,6 @@ protected:
     void timerEvent(QTimerEvent* event) override;
 
 private:
-    QString lineText(qsizetype line) const;
-    QString text(Position from, Position to) const;
     Position clamped(Position position) const;
     Position end() const;
 
@@ -96,12 +108,10 @@ private:
     void updateScrollBars();
     void widenTo(int width);
 
-    Position positionAt(QPointF point) const;
     Position moved(QKeySequence::StandardKey key, Position from) const;
     void moveCursor(Position to, bool keepAnchor);
     // Across the unwrapped line, from its start.
     qreal xOf(Position position) const;
-    void ensureVisible(Position position);
     void selectWordAt(Position position);
     void offerSelection() const;
 
