@@ -1,58 +1,31 @@
 #include "livelog/code_page.h"
 
-#include <QStringDecoder>
-#include <QStringEncoder>
-
-namespace {
-
-QStringDecoder makeDecoder()
-{
-#if defined(Q_OS_WIN)
-    return QStringDecoder(QStringConverter::System);
-#else
-    return QStringDecoder("windows-1252");
-#endif
-}
-
-QStringEncoder makeEncoder()
-{
-#if defined(Q_OS_WIN)
-    return QStringEncoder(QStringConverter::System);
-#else
-    return QStringEncoder("windows-1252");
-#endif
-}
-
-} // namespace
+#include "platform/ansi_code_page.h"
 
 QString CodePage::decode(const QByteArray& bytes)
 {
-    QStringDecoder decoder = makeDecoder();
-    return decoder.decode(bytes);
+    return AnsiCodePage::decode(bytes);
 }
 
 CodePage::Encoded CodePage::encode(const QString& text)
 {
     Encoded result;
-    QStringEncoder encoder = makeEncoder();
-    result.bytes = encoder.encode(text);
-    if (!encoder.hasError())
+    if (std::optional<QByteArray> bytes = AnsiCodePage::encode(text)) {
+        result.bytes = std::move(*bytes);
         return result;
+    }
 
     // Encode character by character to learn which ones the code page lacks; only the own text of a
     // post comes here, which is short.
-    result.bytes.clear();
     for (qsizetype i = 0; i < text.size();) {
         const qsizetype length = text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
         const QStringView character = QStringView(text).mid(i, length);
-        QStringEncoder single = makeEncoder();
-        const QByteArray bytes = single.encode(character);
-        if (single.hasError()) {
+        if (const std::optional<QByteArray> bytes = AnsiCodePage::encode(character)) {
+            result.bytes.append(*bytes);
+        } else {
             result.bytes.append('?');
             if (!result.unencodable.contains(character))
                 result.unencodable.append(character);
-        } else {
-            result.bytes.append(bytes);
         }
         i += length;
     }

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QProcess>
+#include "support/settings_folder.h"
+
 #include <QSettings>
 #include <QTemporaryDir>
 
@@ -12,8 +14,7 @@ public:
     // What the next copy started loads: this share location, with auto refresh ticked.
     void storeShare(const QString& share) const
     {
-        QSettings settings(m_config.filePath(QStringLiteral("BD_CHATSLATE/BD-CHATSLATE.conf")),
-                           QSettings::IniFormat);
+        QSettings settings(SettingsFolder::file(m_config.path()), QSettings::IniFormat);
         settings.setValue(QStringLiteral("BD_CHATSLATE_SHARE"), share);
         settings.setValue(QStringLiteral("AUTO_REFRESH_TICKBOX"), QStringLiteral("1"));
     }
@@ -23,7 +24,7 @@ public:
     {
         auto* process = new QProcess(parent);
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_config.path());
+        environment.insert(SettingsFolder::variable, m_config.path());
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         process->setProcessEnvironment(environment);
         process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
