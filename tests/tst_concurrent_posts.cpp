@@ -7,6 +7,7 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+#include <QScopeGuard>
 #include <QTest>
 #include <atomic>
 #include <optional>
@@ -67,6 +68,14 @@ void ConcurrentPostsTest::noPostLostOrDoubled()
     std::atomic<int> reads = 0;
     std::atomic<int> badReads = 0;
     std::vector<std::thread> readerThreads;
+    const auto stopReaders = [&] {
+        writing = false;
+        for (std::thread& thread : readerThreads)
+            if (thread.joinable())
+                thread.join();
+    };
+    // A failed check returns early, and a joinable thread left behind would end the whole program.
+    const auto stopReadersOnReturn = qScopeGuard(stopReaders);
     for (int reader = 0; reader < readers; ++reader) {
         readerThreads.emplace_back([&] {
             LocalFileAccess files;
@@ -89,9 +98,7 @@ void ConcurrentPostsTest::noPostLostOrDoubled()
     QByteArray why;
     const std::optional<int> refused = posters.refusedWhenDone(50000, &why);
     QVERIFY2(refused, why.constData());
-    writing = false;
-    for (std::thread& thread : readerThreads)
-        thread.join();
+    stopReaders();
 
     const auto entries = entriesOf(readFile(logPath()));
     QVERIFY(entries);
