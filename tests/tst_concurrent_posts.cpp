@@ -6,8 +6,8 @@
 #include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
-#include <QTemporaryDir>
 #include <QScopeGuard>
+#include <QTemporaryDir>
 #include <QTest>
 #include <atomic>
 #include <optional>

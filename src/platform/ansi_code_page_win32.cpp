@@ -23,7 +23,8 @@ std::optional<QByteArray> AnsiCodePage::encode(QStringView text)
     const DWORD flags = utf8 ? 0 : WC_NO_BEST_FIT_CHARS;
     BOOL usedDefault = FALSE;
     BOOL* usedDefaultQuestion = utf8 ? nullptr : &usedDefault;
-    const int size = WideCharToMultiByte(CP_ACP, flags, wide, length, nullptr, 0, nullptr, usedDefaultQuestion);
+    const int size =
+        WideCharToMultiByte(CP_ACP, flags, wide, length, nullptr, 0, nullptr, usedDefaultQuestion);
     if (size <= 0 || usedDefault)
         return std::nullopt;
     QByteArray bytes(size, Qt::Uninitialized);

@@ -14,8 +14,8 @@ QSettingsStore::QSettingsStore(QString section)
 {}
 
 // The default format is the native one unless a test chose INI files (the registry cannot be moved
-// out of a developer's way). A fresh QSettings for every access: another copy of the program may have written the file since,
-// and nothing of the store is to be cached.
+// out of a developer's way). A fresh QSettings for every access: another copy of the program may have written
+// the file since, and nothing of the store is to be cached.
 QString QSettingsStore::read(const QString& key, const QString& defaultValue) const
 {
     QSettings settings(QSettings::defaultFormat(), QSettings::UserScope, organization, m_section);

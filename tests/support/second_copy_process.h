@@ -1,8 +1,8 @@
 #pragma once
 
-#include <QProcess>
 #include "support/settings_folder.h"
 
+#include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
 
