@@ -1,3 +1,5 @@
+#include "support/headless_platform.h"
+
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -26,7 +28,7 @@ QProcess* CommandLineTest::program(bool withDisplay)
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
         environment.remove(name);
     if (withDisplay)
-        environment.insert("QT_QPA_PLATFORM", "offscreen");
+        environment.insert("QT_QPA_PLATFORM", headlessPlatform);
     // Never the user's own settings, should a copy start after all.
     environment.insert("XDG_CONFIG_HOME", m_config.path());
     process->setProcessEnvironment(environment);
@@ -86,7 +88,7 @@ void CommandLineTest::starts_data()
 
     QTest::newRow("no arguments") << QStringList{} << true;
     // Qt's own options reach QApplication: -platform gives this copy the display it lacks.
-    QTest::newRow("Qt options") << QStringList{"-platform", "offscreen", "-reverse"} << false;
+    QTest::newRow("Qt options") << QStringList{"-platform", headlessPlatform, "-reverse"} << false;
 }
 
 // The program keeps running with its window open until it is ended.

@@ -1,3 +1,4 @@
+#include "support/headless_platform.h"
 #include "support/settings_folder.h"
 
 #include <QProcess>
@@ -31,7 +32,7 @@ void SharedSettingsTest::copiesClosingTogetherLeaveOneReadableFile()
     }
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(SettingsFolder::variable, config.path());
-    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    environment.insert("QT_QPA_PLATFORM", headlessPlatform);
 
     constexpr int rounds = 6;
     constexpr int copies = 3;

@@ -1,12 +1,13 @@
 #pragma once
 
+#include "support/headless_platform.h"
 #include "support/settings_folder.h"
 
 #include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
 
-// The second_copy program (SECOND_COPY_PATH) as another workstation: offscreen, on a settings file of
+// The second_copy program (SECOND_COPY_PATH) as another workstation: headless, on a settings file of
 // its own.
 class SecondCopyProcess
 {
@@ -25,7 +26,7 @@ public:
         auto* process = new QProcess(parent);
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(SettingsFolder::variable, m_config.path());
-        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QString::fromLatin1(headlessPlatform));
         process->setProcessEnvironment(environment);
         process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process->start(QStringLiteral(SECOND_COPY_PATH), arguments);
