@@ -1,6 +1,8 @@
 #include "support/headless_platform.h"
 
+#include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -43,9 +45,11 @@ void CommandLineTest::answersWithoutWindow_data()
     QTest::addColumn<QString>("standardOutput"); // a regular expression
     QTest::addColumn<QString>("standardError");
 
-    const QString help = R"(^Usage: BD-CHATSLATE \[options\]\n(.|\n)*-h, --help(.|\n)*-v, --version)";
+    // The name it was started by: BD-CHATSLATE.exe on Windows.
+    const QString name = QRegularExpression::escape(QFileInfo(QStringLiteral(PROGRAM_PATH)).fileName());
+    const QString help = "^Usage: " + name + R"( \[options\]\n(.|\n)*-h, --help(.|\n)*-v, --version)";
     const QString version = "^BD-ChatSlate " CHATSLATE_VERSION "\n$";
-    const QString tryHelp = "\nTry 'BD-CHATSLATE --help' for more information.\n$";
+    const QString tryHelp = "\nTry '" + name + " --help' for more information.\n$";
     QTest::newRow("--help") << QStringList{"--help"} << 0 << help << "^$";
     QTest::newRow("-h") << QStringList{"-h"} << 0 << help << "^$";
     QTest::newRow("--version") << QStringList{"--version"} << 0 << version << "^$";
@@ -53,11 +57,11 @@ void CommandLineTest::answersWithoutWindow_data()
     QTest::newRow("after a Qt option")
         << QStringList{"-platform", "xcb", "--version"} << 0 << version << "^$";
     QTest::newRow("unknown option") << QStringList{"--bogus"} << 2 << "^$"
-                                    << "^BD-CHATSLATE: Unknown option 'bogus'." + tryHelp;
+                                    << "^" + name + ": Unknown option 'bogus'." + tryHelp;
     QTest::newRow("unknown with help") << QStringList{"--help", "--bogus"} << 2 << "^$"
                                        << "Unknown option 'bogus'." + tryHelp;
     QTest::newRow("argument") << QStringList{"notes.txt"} << 2 << "^$"
-                              << "^BD-CHATSLATE: Unexpected argument 'notes.txt'." + tryHelp;
+                              << "^" + name + ": Unexpected argument 'notes.txt'." + tryHelp;
     QTest::newRow("Qt option without its value") << QStringList{"-style"} << 2 << "^$"
                                                  << "Missing value after '-style'." + tryHelp;
 }
@@ -74,8 +78,9 @@ void CommandLineTest::answersWithoutWindow()
     process->start();
     QVERIFY(process->waitForFinished(10000));
     QCOMPARE(process->exitStatus(), QProcess::NormalExit);
-    const QString out = QString::fromLocal8Bit(process->readAllStandardOutput());
-    const QString err = QString::fromLocal8Bit(process->readAllStandardError());
+    // Windows ends the lines with CR LF.
+    const QString out = QString::fromLocal8Bit(process->readAllStandardOutput()).replace("\r\n", "\n");
+    const QString err = QString::fromLocal8Bit(process->readAllStandardError()).replace("\r\n", "\n");
     QCOMPARE(process->exitCode(), exitCode);
     QVERIFY2(QRegularExpression(standardOutput).match(out).hasMatch(), qPrintable(out));
     QVERIFY2(QRegularExpression(standardError).match(err).hasMatch(), qPrintable(err));
