@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -668,7 +669,16 @@ void LiveLogTest::leftoversOfACrashedWriter()
     const LiveLog::Writer endedHere{self.host, self.machine, ended.processId()};
     const LiveLog::Writer endedOnANamesake{self.host, QStringLiteral("0123456789ab"), ended.processId()};
     QVERIFY(ended.waitForFinished());
-    const LiveLog::Writer runningHere{self.host, self.machine, 1};
+    // A process of this machine that runs until the test ends: a post helper waiting for its go.
+    QTemporaryDir elsewhere;
+    QProcess running;
+    running.start(QStringLiteral(POST_HELPER_PATH), {QStringLiteral("posts"), elsewhere.path(), "p", "1"});
+    QVERIFY(running.waitForStarted());
+    const auto stopRunning = qScopeGuard([&] {
+        running.kill();
+        running.waitForFinished();
+    });
+    const LiveLog::Writer runningHere{self.host, self.machine, running.processId()};
     leave(QStringLiteral("CHATSLATE-LIVE.LOG.OTHER-PC-17.TMP"), 3600);
     leave(QStringLiteral("CHATSLATE-LIVE.LOG.OTHER-PC-18.TMP"), 2);
     leave(QStringLiteral("CHATSLATE-LIVE.LOG.OTHER-PC-19.CLOCK"), 3600);
