@@ -20,6 +20,7 @@
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
@@ -248,6 +249,34 @@ void printFrozenWindow()
         post, static_cast<long long>(messages.errors().size()), longestGap);
 }
 
+// A log that never got a line end: each paint and each jump along it, as the user would scroll and click.
+void printLongLinePaint(qsizetype size)
+{
+    QByteArray line;
+    line.reserve(size);
+    for (int word = 0; line.size() < size; ++word)
+        line += "word" + QByteArray::number(word) + ' ';
+    LiveView view(nullptr);
+    view.resize(690, 153);
+    view.show();
+    double longest = 0;
+    // grab() paints the view whether or not a window system shows it.
+    const auto measure = [&](const std::function<void()>& step) {
+        longest = std::max(longest, milliseconds([&] {
+                               step();
+                               view.viewport()->grab();
+                           }));
+    };
+    measure([&] { view.showLog(line); });
+    QScrollBar* sideways = view.horizontalScrollBar();
+    for (const int step : {1, 2, 3, 4})
+        measure([&] { sideways->setValue(sideways->maximum() / 4 * step); });
+    measure([&] { sideways->triggerAction(QAbstractSlider::SliderSingleStepSub); });
+    measure([&] { view.setSelection({0, line.size() / 2}, {0, line.size() / 2 + 10}); });
+    std::printf("\nA log of one %.0f MB line: the longest paint or scroll step took %.1f ms.\n", size / 1e6,
+                longest);
+}
+
 QString ratio(double value, double floor)
 {
     return QStringLiteral("%1 ms (%2x)").arg(value, 0, 'f', 2).arg(value / floor, 0, 'f', 2);
@@ -273,6 +302,7 @@ int printTable(const QString& program)
                     qPrintable(ratio(f[7].toDouble(), rawRead)), f[8].toLong() / 1024);
     }
     printFrozenWindow();
+    printLongLinePaint(10'000'000);
     return 0;
 }
 
@@ -285,6 +315,10 @@ int main(int argc, char* argv[])
     QApplication application(argc, argv);
     if (argc < 2)
         return printTable(QCoreApplication::applicationFilePath());
+    if (QByteArray(argv[1]) == "long-line") {
+        printLongLinePaint(10'000'000);
+        return 0;
+    }
     Bench(QByteArray(argv[1]).toLongLong()).run();
     return 0;
 }

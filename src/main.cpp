@@ -35,7 +35,7 @@ int main(int argc, char* argv[])
     // A read stuck on a share that does not answer may still use the file access and its library: the
     // settings are saved, so the process ends here without tearing down what that read is using, and
     // the file server sees the connection close.
-    if (BackgroundReader::anyReadLeftRunning())
+    if (BackgroundReader::anyReadLeftRunning() || files.callsLeftRunning())
         endProcessNow(exitCode);
     return exitCode;
 }

@@ -83,6 +83,8 @@ private slots:
     void faultsLoseNothing_data();
     void faultsLoseNothing();
     void shareThatDisappearsAndComesBack();
+    void lockLeftByAGivenUpCreate_data();
+    void lockLeftByAGivenUpCreate();
     void busyFilesAreTriedAgain_data();
     void busyFilesAreTriedAgain();
     void refusalsAreNotRetried_data();
@@ -94,6 +96,7 @@ private slots:
     void leftoversOfACrashedWriter();
     void logMovedAsideByAnInterruptedReplace();
     void everyByteDecodesAndRoundTrips();
+    void unencodableCharactersAreNamed_data();
     void unencodableCharactersAreNamed();
 
 private:
@@ -115,6 +118,7 @@ void LiveLogTest::init()
     m_files.failWrites({});
     m_files.makeReadOnly({});
     m_files.fillDiskDuringWrites({});
+    m_files.loseCreateAnswers({});
     m_files.busyFor(FaultInjectingFileAccess::Operation::read, 0);
     m_files.busyFor(FaultInjectingFileAccess::Operation::replace, 0);
     m_files.busyFor(FaultInjectingFileAccess::Operation::remove, 0);
@@ -210,7 +214,10 @@ void LiveLogTest::missingLogFailsAndIsNotCreated()
 
     // A missing folder is not a missing log: creating the log would not help.
     const QString gone = m_share->filePath(QStringLiteral("gone"));
-    QVERIFY(LiveLog::read(m_files, gone).error.failed());
+    const QString goneRead = LiveLog::describe(LiveLog::read(m_files, gone).error);
+    QVERIFY2(goneRead.contains(QStringLiteral("the shared folder %1 does not exist").arg(gone)) &&
+                 !goneRead.contains(QStringLiteral("Clear Live Log")),
+             qPrintable(goneRead));
     QVERIFY(LiveLog::clear(m_files, gone).failed());
     const LiveLog::PostResult noFolder = LiveLog::post(m_files, gone, "lost?");
     QVERIFY(noFolder.failed());
@@ -457,6 +464,35 @@ void LiveLogTest::shareThatDisappearsAndComesBack()
     QCOMPARE(LiveLog::read(m_files, share).bytes, QByteArray("after \r\n \r\n") + before + "\r\n");
 }
 
+void LiveLogTest::lockLeftByAGivenUpCreate_data()
+{
+    QTest::addColumn<bool>("readFirst");
+    QTest::newRow("next refresh") << true;
+    QTest::newRow("next post") << false;
+}
+
+// The file server carried out the lock's create only after the post had given up waiting for it.
+void LiveLogTest::lockLeftByAGivenUpCreate()
+{
+    QFETCH(bool, readFirst);
+    const QString share = m_share->path();
+    QVERIFY(!LiveLog::clear(m_files, share).failed());
+    m_files.loseCreateAnswers(QStringLiteral("Cannot write %1: the server cannot be reached"));
+    QVERIFY(LiveLog::post(m_files, share, "lost").lock.is(FileError::Kind::serverUnreachable));
+    QCOMPARE(QFileInfo(lockPath()).size(), 0);
+
+    // Once the share answers again the empty lock goes, and posts need not wait for it to be stale.
+    m_files.loseCreateAnswers({});
+    if (readFirst) {
+        QVERIFY(!LiveLog::read(m_files, share).error.failed());
+        QVERIFY(!QFileInfo::exists(lockPath()));
+    }
+    const LiveLog::Timing noWaiting{std::chrono::milliseconds(0)};
+    QVERIFY(!LiveLog::post(m_files, share, "next", noWaiting).failed());
+    QCOMPARE(log(), QByteArray("next \r\n \r\n\r\n\r\n"));
+    QCOMPARE(filesInShare(), QStringList{QStringLiteral("CHATSLATE-LIVE.LOG")});
+}
+
 void LiveLogTest::busyFilesAreTriedAgain_data()
 {
     using Operation = FaultInjectingFileAccess::Operation;
@@ -679,21 +715,27 @@ void LiveLogTest::leftoversOfACrashedWriter()
         running.waitForFinished();
     });
     const LiveLog::Writer runningHere{self.host, self.machine, running.processId()};
+    // Its low half names the running helper, but no process here can have that id.
+    const LiveLog::Writer impossibleHere{self.host, self.machine, (qint64(1) << 32) + running.processId()};
     leave(QStringLiteral("CHATSLATE-LIVE.LOG.OTHER-PC-17.TMP"), 3600);
     leave(QStringLiteral("CHATSLATE-LIVE.LOG.OTHER-PC-18.TMP"), 2);
     leave(QStringLiteral("CHATSLATE-LIVE.LOG.OTHER-PC-19.CLOCK"), 3600);
     leave(QStringLiteral("CHATSLATE-LIVE.LOG.OTHER-PC-20.TMP"), 60);
     leave(QStringLiteral("CHATSLATE-LIVE.LOG.%1.TMP").arg(endedHere.fileTag()), 0);
     leave(QStringLiteral("CHATSLATE-LIVE.LOG.%1.TMP").arg(runningHere.fileTag()), 0);
+    leave(QStringLiteral("CHATSLATE-LIVE.LOG.%1.TMP").arg(impossibleHere.fileTag()), 0);
     leave(QStringLiteral("CHATSLATE-LIVE.LOG.%1.TMP").arg(endedOnANamesake.fileTag()), 0);
     leave(QStringLiteral("CHATSLATE-LIVE.LOG.NOTES"), 3600);
+    leave(QStringLiteral("CHATSLATE-LIVE.LOG.TMP"), 3600);
 
     QVERIFY(!LiveLog::post(m_files, share, "x").failed());
     QCOMPARE(LiveLog::read(m_files, share).bytes, QByteArray("x \r\n \r\n\r\n\r\n"));
     // Those of a process here that has ended go at once, those of other workstations past the stale age.
     // The fresh ones of other workstations (also of one with this host's name) and that of a process still
     // running here may belong to a writer at work; what is no writer's file stays too.
-    QStringList kept{QStringLiteral("CHATSLATE-LIVE.LOG"), QStringLiteral("CHATSLATE-LIVE.LOG.NOTES"),
+    QStringList kept{QStringLiteral("CHATSLATE-LIVE.LOG"),
+                     QStringLiteral("CHATSLATE-LIVE.LOG.NOTES"),
+                     QStringLiteral("CHATSLATE-LIVE.LOG.TMP"),
                      QStringLiteral("CHATSLATE-LIVE.LOG.OTHER-PC-18.TMP"),
                      QStringLiteral("CHATSLATE-LIVE.LOG.%1.TMP").arg(runningHere.fileTag()),
                      QStringLiteral("CHATSLATE-LIVE.LOG.%1.TMP").arg(endedOnANamesake.fileTag())};
@@ -754,12 +796,29 @@ void LiveLogTest::everyByteDecodesAndRoundTrips()
     QVERIFY(encoded.unencodable.isEmpty());
 }
 
+void LiveLogTest::unencodableCharactersAreNamed_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("unencodable");
+    QTest::newRow("letters and a pair")
+        << QString::fromUtf8("caf\u00e9 \u4e2d\u6587 \u4e2d \U0001F600!") << QByteArray("caf\xe9 ?? ? ?!")
+        << QString::fromUtf8("\u4e2d\u6587\U0001F600");
+    const QChar high(0xD83D);
+    const QChar low(0xDE00);
+    QTest::newRow("lone high surrogate at the end")
+        << (QString("ab") + high) << QByteArray("ab?") << QString(high);
+    QTest::newRow("lone high surrogate before a letter")
+        << (QString("a") + high + QString("b")) << QByteArray("a?b") << QString(high);
+    QTest::newRow("lone low surrogate") << (QString(low) + QString("b")) << QByteArray("?b") << QString(low);
+}
+
 void LiveLogTest::unencodableCharactersAreNamed()
 {
-    const CodePage::Encoded encoded =
-        CodePage::encode(QString::fromUtf8("caf\u00e9 \u4e2d\u6587 \u4e2d \U0001F600!"));
-    QCOMPARE(encoded.bytes, QByteArray("caf\xe9 ?? ? ?!"));
-    QCOMPARE(encoded.unencodable, QString::fromUtf8("\u4e2d\u6587\U0001F600"));
+    QFETCH(QString, text);
+    const CodePage::Encoded encoded = CodePage::encode(text);
+    QTEST(encoded.bytes, "bytes");
+    QTEST(encoded.unencodable, "unencodable");
 }
 
 QTEST_GUILESS_MAIN(LiveLogTest)

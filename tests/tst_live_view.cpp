@@ -22,6 +22,7 @@ private slots:
     void matchesFullDecodeAfterAnyChange();
     void statusKeepsTheLogAside();
     void selectsAndCopiesByMouseAndKeys();
+    void longLineIsReachableEverywhere();
     void contextMenuSelectsAllAndCopies();
     void scrollsByWheelAndKeys();
 
@@ -181,6 +182,46 @@ void LiveViewTest::selectsAndCopiesByMouseAndKeys()
 
     QTest::keyClick(&view, Qt::Key_A, Qt::ControlModifier);
     QCOMPARE(view.selectedText(), view.toPlainText());
+}
+
+// A line far too long to lay out whole: each word is numbered, so that every place along it is known.
+void LiveViewTest::longLineIsReachableEverywhere()
+{
+    LiveView view(nullptr);
+    view.resize(400, 200);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QByteArray line;
+    for (int word = 0; word < 40000; ++word)
+        line += "w" + QByteArray::number(word) + ' ';
+    line += "END";
+    view.showLog(line + "\r\nnext line\r\n");
+    QScrollBar* sideways = view.horizontalScrollBar();
+    QVERIFY(sideways->maximum() > 100 * view.viewport()->width());
+
+    // The end of the line by key, in view, and the last word by word-wise selection.
+    QTest::keyClick(&view, Qt::Key_End);
+    QVERIFY(sideways->value() > sideways->maximum() - view.viewport()->width());
+    QTest::keyClick(&view, Qt::Key_Left, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(view.selectedText(), QStringLiteral("END"));
+    QTest::keyClick(&view, Qt::Key_Home, Qt::ShiftModifier);
+    QCOMPARE(view.selectedText(), QString::fromLatin1(line));
+    QCOMPARE(sideways->value(), 0);
+
+    // Anywhere in between, what the mouse points at is the word shown there.
+    for (const int share : {3, 2}) {
+        sideways->setValue(sideways->maximum() / share);
+        const QPoint middle(view.viewport()->width() / 2, pointAt(view, 0, false).y());
+        QTest::mouseDClick(view.viewport(), Qt::LeftButton, {}, middle);
+        const QString word = view.selectedText();
+        QVERIFY2(word.size() > 1 && word.startsWith(QLatin1Char('w')), qPrintable(word));
+        const qsizetype at = line.indexOf(QByteArray(" " + word.toLatin1() + " ")) + 1;
+        QVERIFY(at > 0);
+        const qreal shownAt = qreal(at) / line.size();
+        QVERIFY2(std::abs(shownAt - 1.0 / share) < 0.02, qPrintable(QString::number(shownAt)));
+        view.copy();
+        QCOMPARE(QGuiApplication::clipboard()->text(), word);
+    }
 }
 
 void LiveViewTest::contextMenuSelectsAllAndCopies()

@@ -12,11 +12,13 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
 #include <QSemaphore>
+#include <QStyleHints>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -40,6 +42,7 @@ private slots:
     void refreshUnderWayIsReadAgainAfterTheSettings();
     void postWaitsOffTheWindowsThread();
     void postWritesExactBytes();
+    void doubleClickPostsOnce();
     void postKeepsTextAsTyped();
     void failedPostKeepsEverything_data();
     void failedPostKeepsEverything();
@@ -49,6 +52,8 @@ private slots:
     void closeSequenceRunsOnce();
     void placement();
     void keyboard();
+    void keyboardPostLeavesOtherControlsAlone_data();
+    void keyboardPostLeavesOtherControlsAlone();
     void creatorLabel();
 
 private:
@@ -389,13 +394,11 @@ namespace {
 class HangingLockFileAccess final : public FaultInjectingFileAccess
 {
 public:
-    FileError writeAll(const QString& path, const QByteArray& bytes, Create mode) override
+    FileError createWhole(const QString& path, const QByteArray& bytes, const QString& scratch) override
     {
-        if (mode == Create::newOnly) {
-            entered.release();
-            answer.acquire();
-        }
-        return FaultInjectingFileAccess::writeAll(path, bytes, mode);
+        entered.release();
+        answer.acquire();
+        return FaultInjectingFileAccess::createWhole(path, bytes, scratch);
     }
 
     QSemaphore entered, answer;
@@ -429,9 +432,13 @@ void MainWindowTest::postWaitsOffTheWindowsThread()
     QVERIFY(ownText->isReadOnly());
     QTest::mouseClick(autoRefresh, Qt::LeftButton);
     QCOMPARE(autoRefresh->value(), short(1));
+    // The user turns to the log meanwhile: the focus stays there when the post ends.
+    auto* liveView = window->findChild<LiveView*>("BD_CHATSLATE_LIVE_TEXTBOX");
+    liveView->setFocus(Qt::MouseFocusReason);
 
     files.answer.release();
     waitForBackgroundJobs(window.get());
+    QCOMPARE(window->focusWidget(), liveView);
     QCOMPARE(files.readAll(logPath).bytes, QByteArray("first \r\n \r\n\r\n\r\n"));
     QVERIFY(ownText->toPlainText().isEmpty());
     QVERIFY(post->isEnabled() && !ownText->isReadOnly());
@@ -567,6 +574,44 @@ void MainWindowTest::postWritesExactBytes()
     QCOMPARE(fixture.readLog().left(9), QByteArray(" \r\n \r\nhi "));
 }
 
+// Clicks as the window system delivers them: the second press of a double click comes with its double
+// click, and each event carries the window system's time.
+void MainWindowTest::doubleClickPostsOnce()
+{
+    MainWindowFixture fixture;
+    fixture.storeShare();
+    fixture.settingsStore.values().insert(QStringLiteral("AUTO_REFRESH_TICKBOX"), QStringLiteral("1"));
+    fixture.writeLog("\r\n");
+    fixture.open();
+    typeOwnText(fixture, QStringLiteral("hello"));
+    QPushButton* post = fixture.postButton();
+    const auto click = [&](quint64 pressedAt, bool secondOfDouble) {
+        const auto send = [&](QEvent::Type type, quint64 time, Qt::MouseButtons held) {
+            QMouseEvent event(type, QPointF(5, 5), post->mapToGlobal(QPointF(5, 5)), Qt::LeftButton, held,
+                              Qt::NoModifier);
+            event.setTimestamp(time);
+            QApplication::sendEvent(post, &event);
+        };
+        send(QEvent::MouseButtonPress, pressedAt, Qt::LeftButton);
+        if (secondOfDouble)
+            send(QEvent::MouseButtonDblClick, pressedAt, Qt::LeftButton);
+        send(QEvent::MouseButtonRelease, pressedAt + 40, Qt::NoButton);
+        waitForBackgroundJobs(fixture.window());
+    };
+    const quint64 interval = QGuiApplication::styleHints()->mouseDoubleClickInterval();
+    quint64 time = 1000000;
+    click(time, false);
+    click(time += 120, true);
+    // Ten quick clicks in a row are one click too.
+    for (int i = 0; i < 10; ++i)
+        click(time += interval / 2, false);
+    QCOMPARE(fixture.readLog(), QByteArray("hello \r\n \r\n\r\n\r\n"));
+
+    // A click of its own posts, the empty text too.
+    click(time += interval + 1, false);
+    QCOMPARE(fixture.readLog(), QByteArray(" \r\n \r\nhello \r\n \r\n\r\n\r\n\r\n"));
+}
+
 void MainWindowTest::postKeepsTextAsTyped()
 {
     MainWindowFixture fixture;
@@ -641,6 +686,17 @@ void MainWindowTest::unencodableTextAsksFirst()
     fixture.messages.setAnswer(true);
     fixture.clickPost();
     QCOMPARE(fixture.readLog(), QByteArray("caf\xe9 ? \r\n \r\n\r\n\r\n"));
+
+    // Thousands of them: the first few are named, then how many more.
+    QString many;
+    for (char32_t character = 0x4E00; character < 0x4E00 + 3000; ++character)
+        many += QString::fromUcs4(&character, 1);
+    fixture.ownText()->setPlainText(many + many);
+    fixture.messages.setAnswer(false);
+    fixture.clickPost();
+    const QString question = fixture.messages.questions().last();
+    QVERIFY(question.contains(many.first(20) + QStringLiteral(" and 2980 more")));
+    QVERIFY(question.size() < 300);
 }
 
 void MainWindowTest::logIsNeverMarkup()
@@ -750,6 +806,39 @@ void MainWindowTest::keyboard()
         QVERIFY(visited->geometry().bottom() < 5040 / 15 || visited->focusPolicy() == Qt::NoFocus ||
                 !visited->isVisible());
     }
+}
+
+void MainWindowTest::keyboardPostLeavesOtherControlsAlone_data()
+{
+    QTest::addColumn<bool>("fails");
+    QTest::newRow("lands") << false;
+    QTest::newRow("fails") << true;
+}
+
+// Tab to the post button, Space, and Space again: the second goes into the own text, wherever the
+// disabled post button sent the focus meanwhile.
+void MainWindowTest::keyboardPostLeavesOtherControlsAlone()
+{
+    QFETCH(bool, fails);
+    MainWindowFixture fixture;
+    fixture.storeShare();
+    fixture.settingsStore.values().insert(QStringLiteral("AUTO_REFRESH_TICKBOX"), QStringLiteral("1"));
+    fixture.writeLog("\r\n");
+    fixture.open();
+    QApplication::setActiveWindow(fixture.window());
+    typeOwnText(fixture, QStringLiteral("hello"));
+    if (fails)
+        fixture.files.failWrites(QStringLiteral("Cannot write %1: no space left on device"));
+    QTest::keyClick(fixture.ownText(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), fixture.postButton());
+    QTest::keyClick(fixture.postButton(), Qt::Key_Space);
+    waitForBackgroundJobs(fixture.window());
+    QCOMPARE(fixture.messages.errors().size(), fails ? 1 : 0);
+
+    QCOMPARE(QApplication::focusWidget(), fixture.ownText());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    QCOMPARE(fixture.alwaysOnTop()->value(), TickBox::ticked);
+    QCOMPARE(fixture.ownText()->toPlainText(), fails ? QStringLiteral("hello ") : QStringLiteral(" "));
 }
 
 void MainWindowTest::creatorLabel()

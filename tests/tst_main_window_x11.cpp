@@ -1,6 +1,14 @@
+#include "platform/message_box_reporter.h"
+#include "support/background_jobs.h"
 #include "support/main_window_fixture.h"
 
+#include <QAbstractButton>
+#include <QApplication>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
 #include <QTest>
+#include <QTimer>
 
 // Under a real X server and window manager, where windows get frames.
 class MainWindowX11Test : public QObject
@@ -10,6 +18,7 @@ class MainWindowX11Test : public QObject
 private slots:
     void outerFrameHasTheStoredSize();
     void minimisedWindowSavesItsNormalPosition();
+    void longQuestionKeepsItsButtonsOnScreen();
 };
 
 void MainWindowX11Test::outerFrameHasTheStoredSize()
@@ -46,6 +55,46 @@ void MainWindowX11Test::minimisedWindowSavesItsNormalPosition()
     fixture.close();
     QCOMPARE(fixture.settingsStore.values().value("MAIN-Left"), QStringLiteral("3000"));
     QCOMPARE(fixture.settingsStore.values().value("MAIN-Top"), QStringLiteral("2250"));
+}
+
+// 64 KB of Chinese, none of which the log's code page holds: the question names a few of the characters,
+// and all of it, buttons included, is on the screen.
+void MainWindowX11Test::longQuestionKeepsItsButtonsOnScreen()
+{
+    MainWindowFixture fixture;
+    fixture.storeShare();
+    fixture.settingsStore.values().insert(QStringLiteral("AUTO_REFRESH_TICKBOX"), QStringLiteral("1"));
+    fixture.writeLog("\r\n");
+    MessageBoxReporter boxes;
+    MainWindow window(ProgramServices{fixture.settingsStore, fixture.files, boxes, fixture.windowOrder},
+                      MainWindowFixture::refreshInterval);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QString chinese;
+    for (char32_t character = 0x4E00; chinese.size() < 32768; ++character)
+        chinese += QString::fromUcs4(&character, 1);
+    window.findChild<QPlainTextEdit*>(QStringLiteral("BD_CHATSLATE_MY_TEXT_TEXTBOX"))->setPlainText(chinese);
+
+    QRect frame;
+    QList<QRect> buttons;
+    QTimer::singleShot(0, this, [&] {
+        QWidget* box = nullptr;
+        QTRY_VERIFY((box = QApplication::activeModalWidget()) && QTest::qWaitForWindowExposed(box));
+        QTRY_VERIFY(box->frameGeometry() != box->geometry());
+        frame = box->frameGeometry();
+        for (QAbstractButton* button : box->findChildren<QAbstractButton*>())
+            if (button->isVisible())
+                buttons.append(QRect(button->mapToGlobal(QPoint(0, 0)), button->size()));
+        box->close();
+    });
+    window.findChild<QPushButton*>(QStringLiteral("CHATSLATE_BUTTON"))->click();
+    waitForBackgroundJobs(&window);
+    const QRect screen = window.screen()->availableGeometry();
+    QVERIFY2(screen.contains(frame), qPrintable(QStringLiteral("%1 px tall").arg(frame.height())));
+    QCOMPARE(buttons.size(), 2);
+    for (const QRect& button : buttons)
+        QVERIFY(screen.contains(button));
+    QCOMPARE(fixture.readLog(), QByteArray("\r\n"));
 }
 
 QTEST_MAIN(MainWindowX11Test)

@@ -9,6 +9,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <limits>
 
 class SettingValuesTest : public QObject
 {
@@ -59,6 +60,8 @@ void SettingValuesTest::placementIgnoresUserLocaleWhenWriting()
     QCOMPARE(SettingValues::formatPlacement(-120), QStringLiteral("-120"));
     QCOMPARE(SettingValues::formatPlacement(123456), QStringLiteral("123456"));
     QCOMPARE(SettingValues::formatPlacement(1000.5f), QStringLiteral("1000.5"));
+    QCOMPARE(SettingValues::formatPlacement(std::numeric_limits<float>::infinity()), QStringLiteral("inf"));
+    QCOMPARE(SettingValues::formatPlacement(-0x1p63f), QStringLiteral("-9.22337204e+18"));
     QCOMPARE(SettingValues::parsePlacement(QStringLiteral("1000.5")), std::optional<float>(1000.5f));
     QLocale::setDefault(previous);
 }

@@ -3,6 +3,7 @@
 #include "fakes/recording_reporter.h"
 #include "livelog/code_page.h"
 #include "livelog/live_log.h"
+#include "platform/smb_context.h"
 #include "platform/system_file_access.h"
 #include "support/background_jobs.h"
 #include "support/samba_server.h"
@@ -22,6 +23,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QSemaphore>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -76,6 +78,7 @@ private slots:
     void crashedWriterOfAnotherWorkstation();
     void fileFromSmbclientInWindows1252();
     void failuresAreClearAndPassing();
+    void callsBehindAStuckOneAreGivenUp();
     void ticketTheServerCannotUse();
     void loginAskedOutsideTheLibraryAndKeptInMemory();
 
@@ -308,6 +311,13 @@ void SmbShareTest::failuresAreClearAndPassing()
                  "no server named NO-SUCH-SERVER can be found, or it has no share named Share"),
              qPrintable(noServer.error.message));
 
+    QVERIFY(!LiveLog::clear(files, guestLocation).failed());
+    const LiveLog::PostResult readOnly = LiveLog::post(files, "\\\\127.0.0.2\\ReadOnly", "not here");
+    QVERIFY(readOnly.error().is(FileError::Kind::loginNeeded));
+    QVERIFY2(readOnly.error().message.contains("lets guests into \\\\127.0.0.2\\ReadOnly but not change "
+                                               "anything there: the share may be read-only"),
+             qPrintable(readOnly.error().message));
+
     writeFile(m_server.loginFolder() + "/CHATSLATE-LIVE.LOG", "secret \r\n \r\n\r\n\r\n");
     const FileReadResult noLogin = LiveLog::read(files, loginLocation);
     QVERIFY(noLogin.error.is(FileError::Kind::loginNeeded));
@@ -355,14 +365,42 @@ void SmbShareTest::failuresAreClearAndPassing()
     QVERIFY2(m_server.start(&whyNot), qPrintable(whyNot));
     // As the next refresh tick would: the same program, trying again.
     QTRY_VERIFY_WITH_TIMEOUT(!LiveLog::read(files, guestLocation).error.failed(), 10000);
-    // The post that hung had its lock created by the server after the client gave up: an empty lock,
-    // which goes once it is stale. A short limit keeps the test quick.
-    LiveLog::Timing timing;
-    timing.staleAfter = std::chrono::milliseconds(1000);
-    timing.lockWait = std::chrono::milliseconds(5000);
-    const LiveLog::PostResult posted = LiveLog::post(files, guestLocation, "after the restart", timing);
+    // Should the server have created the lock of the post that hung after the client gave up, that lock
+    // went with the first read the server answered: the next post need not wait for it.
+    QVERIFY(!QFileInfo::exists(guestLog() + ".LOCK"));
+    const LiveLog::Timing noWaiting{std::chrono::milliseconds(0)};
+    const LiveLog::PostResult posted = LiveLog::post(files, guestLocation, "after the restart", noWaiting);
     QVERIFY2(!posted.failed(), qPrintable(posted.error().message));
     QCOMPARE(readFile(guestLog()), QByteArray("after the restart \r\n \r\n\r\n\r\n"));
+}
+
+// A call stuck in the library, as against a server that stopped answering mid-connection, holds up the
+// calls behind it only up to the limit; those given up on before they started never run.
+void SmbShareTest::callsBehindAStuckOneAreGivenUp()
+{
+    SmbContext library;
+    QSemaphore inside, letGo;
+    std::thread stuck([&] {
+        library.run([&](SMBCCTX*) {
+            inside.release();
+            letGo.acquire();
+            return 0;
+        });
+    });
+    QVERIFY(inside.tryAcquire(1, 10000));
+    const auto ranBehind = std::make_shared<std::atomic<bool>>(false);
+    QCOMPARE(library.run([ranBehind](SMBCCTX*) {
+        *ranBehind = true;
+        return 0;
+    }),
+             ETIMEDOUT);
+    QVERIFY(library.callsLeftRunning());
+
+    letGo.release();
+    stuck.join();
+    QCOMPARE(library.run([](SMBCCTX*) { return 0; }), 0);
+    QVERIFY(!*ranBehind);
+    QVERIFY(!library.callsLeftRunning());
 }
 
 // No Kerberos server is here: a ticket cache the server cannot use must leave the guest share as it was,

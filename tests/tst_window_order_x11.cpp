@@ -1,15 +1,21 @@
 #include "fakes/memory_settings_store.h"
 #include "fakes/recording_reporter.h"
 #include "platform/local_file_access.h"
+#include "platform/message_box_reporter.h"
 #include "platform/system_window_order.h"
 #include "platform/x11_window_order.h"
 #include "windows/common/interval_timer.h"
+#include "windows/common/login_dialog.h"
 #include "windows/common/tick_box.h"
 #include "windows/compact/compact_window.h"
 #include "windows/main/main_window.h"
 
+#include <QApplication>
 #include <QLabel>
+#include <QPushButton>
 #include <QTest>
+#include <QTimer>
+#include <QWindow>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -43,6 +49,12 @@ public:
     }
 
     // As a pager would on the user's behalf.
+    // What a manager's minimise button asks for, from outside the program.
+    void iconify(xcb_window_t window)
+    {
+        sendToRoot(window, atom("WM_CHANGE_STATE"), {3, 0, 0, 0, 0});
+        xcb_flush(m_connection);
+    }
     void makeAboveAndActive(xcb_window_t window)
     {
         sendToRoot(window, m_state, {1, m_above, 0, 2, 0});
@@ -70,6 +82,10 @@ public:
     {
         const auto values = property(window, atom(name), XCB_ATOM_ATOM);
         return std::find(values.begin(), values.end(), atom(value)) != values.end();
+    }
+    std::vector<std::uint32_t> motifHints(xcb_window_t window)
+    {
+        return property(window, atom("_MOTIF_WM_HINTS"), atom("_MOTIF_WM_HINTS"));
     }
     xcb_window_t activeWindow()
     {
@@ -127,6 +143,8 @@ private slots:
     void ticksTakeAboveFromTheForegroundWindow();
     void badgeKeepsAboveWhenShownAndBringsMainBack();
     void framesOfferOnlyWhatEachWindowCanDo();
+    void dialogsOfferOnlyClose_data();
+    void dialogsOfferOnlyClose();
 
 private:
     MemorySettingsStore m_store;
@@ -251,6 +269,77 @@ void WindowOrderX11Test::framesOfferOnlyWhatEachWindowCanDo()
         // The manager has let go of the hidden badge once it has dropped its states.
         QTRY_VERIFY(!m_foreign.lists(badge, "_NET_WM_STATE", "_NET_WM_STATE_SKIP_TASKBAR"));
     }
+}
+
+void WindowOrderX11Test::dialogsOfferOnlyClose_data()
+{
+    QTest::addColumn<QString>("dialog");
+    QTest::addColumn<bool>("mainMinimised");
+    QTest::newRow("settings window") << QStringLiteral("settings") << false;
+    QTest::newRow("main window under the settings window") << QStringLiteral("settings") << true;
+    QTest::newRow("message") << QStringLiteral("message") << false;
+    QTest::newRow("question") << QStringLiteral("question") << false;
+    QTest::newRow("login") << QStringLiteral("login") << false;
+}
+
+constexpr std::uint32_t motifMinimise = 1u << 3;
+constexpr std::uint32_t motifMaximise = 1u << 4;
+constexpr std::uint32_t motifMinimiseButton = 1u << 5;
+constexpr std::uint32_t motifMaximiseButton = 1u << 6;
+
+// Only a close button; minimising one would hide the main window with it and leave the program with no
+// window on screen, so the manager's own minimise (openbox keeps it for every dialog) is undone.
+void WindowOrderX11Test::dialogsOfferOnlyClose()
+{
+    QFETCH(QString, dialog);
+    QFETCH(bool, mainMinimised);
+    m_window = std::make_unique<MainWindow>(ProgramServices{m_store, m_files, m_messages, *m_order});
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    QStringList offered;
+    bool backOnScreen = false;
+    const auto inspect = [&] {
+        QWidget* shown = nullptr;
+        QTRY_VERIFY((shown = QApplication::activeModalWidget()) && QTest::qWaitForWindowExposed(shown));
+        const auto frame = static_cast<xcb_window_t>(shown->winId());
+        QTRY_VERIFY(m_foreign.lists(frame, "_NET_WM_ALLOWED_ACTIONS", "_NET_WM_ACTION_CLOSE"));
+        for (const char* action :
+             {"_NET_WM_ACTION_MAXIMIZE_HORZ", "_NET_WM_ACTION_MAXIMIZE_VERT", "_NET_WM_ACTION_RESIZE"})
+            if (m_foreign.lists(frame, "_NET_WM_ALLOWED_ACTIONS", action))
+                offered.append(QLatin1String(action));
+        // The toolkit's hints: close, move and resize only, and no minimise or maximise button.
+        const std::vector<std::uint32_t> hints = m_foreign.motifHints(frame);
+        QVERIFY(hints.size() >= 3);
+        QCOMPARE(hints[1] & (motifMinimise | motifMaximise), 0u);
+        QCOMPARE(hints[2] & (motifMinimiseButton | motifMaximiseButton), 0u);
+
+        // As the manager's minimise, or the main window's, does it.
+        bool minimised = false;
+        connect(shown->windowHandle(), &QWindow::windowStateChanged, this,
+                [&](Qt::WindowState state) { minimised = minimised || state == Qt::WindowMinimized; });
+        m_foreign.iconify(mainMinimised ? static_cast<xcb_window_t>(m_window->winId()) : frame);
+        QTRY_VERIFY(minimised);
+        QTRY_VERIFY(m_foreign.isMapped(frame) && m_foreign.isMapped(m_window->winId()));
+        backOnScreen = true;
+    };
+    // Closed whatever the outcome, or the dialog would wait for ever.
+    QTimer::singleShot(0, this, [&] {
+        inspect();
+        if (QWidget* shown = QApplication::activeModalWidget())
+            shown->close();
+    });
+    MessageBoxReporter reporter;
+    if (dialog == QLatin1String("settings"))
+        m_window->findChild<QPushButton*>("SETTINGS_BUTTON")->click();
+    else if (dialog == QLatin1String("message"))
+        reporter.showError(m_window.get(), "Cannot read /share/CHATSLATE-LIVE.LOG");
+    else if (dialog == QLatin1String("question"))
+        reporter.askToProceed(m_window.get(), "Post it?");
+    else
+        LoginDialog(QStringLiteral("\\\\SERVER\\Share"), QStringLiteral("Access denied"), m_window.get())
+            .exec();
+    QVERIFY2(offered.isEmpty(), qPrintable(offered.join(QLatin1Char(' '))));
+    QVERIFY(backOnScreen);
 }
 
 QTEST_MAIN(WindowOrderX11Test)

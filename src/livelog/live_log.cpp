@@ -22,12 +22,16 @@ QString pathBeside(const QString& logPath, const QString& name)
     return logPath.chopped(LiveLogFormat::fileName.size() - 1) + name;
 }
 
-// The tag of a temporary file or clock probe that a writer leaves beside the log; empty for other files.
+// The tag of a temporary file, clock probe or lock in the making that a writer leaves beside the log;
+// empty for other files.
 QString writerTagOf(const QString& name)
 {
-    for (const QLatin1String suffix : {QLatin1String(".TMP"), QLatin1String(".CLOCK")}) {
-        if (name.endsWith(suffix))
-            return name.mid(besidePrefix().size()).chopped(suffix.size());
+    const qsizetype tagStart = besidePrefix().size();
+    for (const QLatin1String suffix :
+         {QLatin1String(".TMP"), QLatin1String(".CLOCK"), QLatin1String(".NEWLOCK")}) {
+        // A name as short as the prefix and the suffix together holds no tag.
+        if (name.endsWith(suffix) && name.size() > tagStart + suffix.size())
+            return name.mid(tagStart, name.size() - tagStart - suffix.size());
     }
     return {};
 }
@@ -87,6 +91,20 @@ FileError rewrite(FileAccess& files, LiveLog::LogLock& lock, const QString& logP
     return {};
 }
 
+// "Clear Live Log" creates a missing log, but not the shared folder it belongs in.
+FileError folderMissingInstead(FileAccess& files, const QString& shareLocation, const FileError& logMissing)
+{
+    const QString logPath = LiveLogFormat::liveLogPath(shareLocation);
+    if (!files.listBeside(logPath, besidePrefix()).error.is(FileError::Kind::missing))
+        return logMissing;
+    return {FileError::Kind::other,
+            MessageText::withAdvice(
+                QStringLiteral("Cannot read %1: the shared folder %2 does not exist.")
+                    .arg(files.messagePath(logPath), files.messagePath(shareLocation)),
+                QStringLiteral("Check the share location in the settings window, and that the share is "
+                               "mounted or reachable."))};
+}
+
 FileReadResult readOnce(FileAccess& files, const QString& logPath)
 {
     return LiveLog::retryWhileBusy([&] { return files.readAll(logPath); });
@@ -104,12 +122,17 @@ FileReadResult LiveLog::read(FileAccess& files, const QString& shareLocation)
     constexpr int looksAside = 5;
     const QString logPath = LiveLogFormat::liveLogPath(shareLocation);
     FileReadResult log = readOnce(files, logPath);
+    // The share answers again: a lock this process may have left there when it did not goes now.
+    if (!log.error.is(FileError::Kind::serverUnreachable) && LogLock::inDoubt(logPath))
+        LogLock(files, logPath, {}).settleDoubt();
     for (int look = 0; look < looksAside && log.error.is(FileError::Kind::missing); ++look) {
         FileReadResult aside = readOnce(files, LiveLogFormat::asidePath(logPath));
         if (!aside.error.failed())
             return aside;
         log = readOnce(files, logPath);
     }
+    if (log.error.is(FileError::Kind::missing))
+        return {{}, folderMissingInstead(files, shareLocation, log.error)};
     return log;
 }
 

@@ -23,6 +23,8 @@ constexpr milliseconds ageCheckInterval{500};
 // How far a lock's time may lie ahead of the server's own before it counts as dated in the future: the
 // two times come from one clock, but not always at the same resolution.
 constexpr qint64 clockSlackMs = 2000;
+// Far longer than a writer takes from creating its lock to writing it.
+constexpr milliseconds emptyLockSettle{500};
 // A lock of this program is a few short lines; of anything else at that place no more is read.
 constexpr qsizetype lockReadLimit = 4096;
 
@@ -129,18 +131,20 @@ FileError LogLock::acquire()
                  QString::number(QRandomGenerator::system()->generate64(), 16),
                  QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs))
             .toUtf8();
+    settleDoubt();
     const Clock::time_point deadline = Clock::now() + m_timing.lockWait;
     Holder holder;
     for (int round = 0;; ++round) {
-        const FileError created = retryWhileBusy(
-            [&] { return m_files.writeAll(m_lockPath, m_content, FileAccess::Create::newOnly); });
+        const FileError created = create();
         if (!created.failed()) {
             m_held = true;
             m_refreshed = Clock::now();
             return {};
         }
-        if (!created.is(FileError::Kind::alreadyExists))
+        if (!created.is(FileError::Kind::alreadyExists)) {
+            doubtAfter(created, m_content);
             return created;
+        }
         holder = inspect();
         const bool removed =
             holder.readError.is(FileError::Kind::missing) || (isStale(holder) && removeIfUnchanged(holder));
@@ -149,6 +153,78 @@ FileError LogLock::acquire()
         if (!removed)
             std::this_thread::sleep_for(pauseBeforeTry(round));
     }
+}
+
+// The lock appears whole or not at all where the backend can do that; the scratch file is this process's
+// own, so two of its threads never make a lock at once.
+FileError LogLock::create()
+{
+    static QMutex oneAtATime;
+    const QMutexLocker locker(&oneAtATime);
+    const QString scratch =
+        m_logPath + QLatin1Char('.') + Writer::self().fileTag() + QStringLiteral(".NEWLOCK");
+    return retryWhileBusy([&] { return m_files.createWhole(m_lockPath, m_content, scratch); });
+}
+
+// For each lock path, the content of a lock of this process that may have been left there.
+struct LogLock::Doubts
+{
+    QMutex mutex;
+    QHash<QString, QByteArray> byPath;
+};
+
+LogLock::Doubts& LogLock::doubts()
+{
+    static Doubts shared;
+    return shared;
+}
+
+bool LogLock::inDoubt(const QString& logPath)
+{
+    Doubts& all = doubts();
+    const QMutexLocker locker(&all.mutex);
+    return all.byPath.contains(lockPath(logPath));
+}
+
+// Only a server that did not answer leaves it open whether the call was carried out; every other failure
+// is the server's own answer.
+void LogLock::doubtAfter(const FileError& error, const QByteArray& content)
+{
+    if (!error.is(FileError::Kind::serverUnreachable) && !error.is(FileError::Kind::other))
+        return;
+    Doubts& all = doubts();
+    const QMutexLocker locker(&all.mutex);
+    all.byPath.insert(m_lockPath, content);
+}
+
+void LogLock::settleDoubt()
+{
+    std::optional<QByteArray> left;
+    {
+        Doubts& all = doubts();
+        const QMutexLocker locker(&all.mutex);
+        if (const auto found = all.byPath.constFind(m_lockPath); found != all.byPath.cend()) {
+            left = *found;
+            all.byPath.erase(found);
+        }
+    }
+    if (!left)
+        return;
+    const Holder holder = inspect();
+    if (holder.readError.is(FileError::Kind::missing) || !left->startsWith(holder.bytes))
+        return;
+    if (holder.readError.failed()) {
+        doubtAfter(holder.readError, *left);
+        return;
+    }
+    // Another writer's lock is empty for the moment between its create and its content; one that stays
+    // empty is nobody's.
+    if (holder.bytes.isEmpty()) {
+        std::this_thread::sleep_for(emptyLockSettle);
+        if (!inspect().sameAs(holder))
+            return;
+    }
+    removeIfUnchanged(holder);
 }
 
 // For each lock path, the lock last seen there and when it was first seen, by the file server's clock.
@@ -314,9 +390,11 @@ void LogLock::release()
     // Waiters read the lock all the time, and a file server refuses to delete a file that someone has
     // open: a lock left behind would stop every post until it is stale.
     const Clock::time_point deadline = Clock::now() + m_timing.staleAfter / 2;
-    while (retryWhileBusy([&] { return m_files.remove(m_lockPath); }).is(FileError::Kind::busy) &&
-           Clock::now() < deadline) {
-    }
+    FileError removed;
+    do
+        removed = retryWhileBusy([&] { return m_files.remove(m_lockPath); });
+    while (removed.is(FileError::Kind::busy) && Clock::now() < deadline);
+    doubtAfter(removed, m_content);
 }
 
 FileError LogLock::heldBy(const Holder& holder) const

@@ -56,6 +56,12 @@ public:
 
     // Waits up to the lock wait, removing a lock whose writer is gone. The error names the holder.
     FileError acquire();
+    // A post or clear of this process that gave up while its lock was being made or removed, for want of
+    // an answer from the file server, may have left the lock behind once the server caught up: empty,
+    // half-written or whole. Whether that may be so for this log.
+    static bool inDoubt(const QString& logPath);
+    // Removes such a lock once the share answers again; one that another writer has taken meanwhile stays.
+    void settleDoubt();
     // Called between the steps of a long post: refreshes the lock's time on the server so that nobody
     // judges it stale, and fails when another writer has taken it over meanwhile.
     FileError keepAlive();
@@ -91,6 +97,10 @@ private:
     };
     struct Sightings;
     static Sightings& sightings();
+    struct Doubts;
+    static Doubts& doubts();
+    void doubtAfter(const FileError& error, const QByteArray& content);
+    FileError create();
     static Holder parse(const QByteArray& bytes);
     FileReadResult readLock();
     Holder inspect();

@@ -87,6 +87,16 @@ public:
     // not be written whole is removed again.
     virtual FileError writeAll(const QString& path, const QByteArray& bytes, Create mode) = 0;
 
+    // Creates path with the whole content unless it exists (alreadyExists), so that others see it whole
+    // or not at all: the content goes to scratch, a name of the caller's own, which then takes the name
+    // path without replacing anything. A backend that cannot do that creates path exclusively and then
+    // writes it, which a crash or a lost connection in between leaves empty.
+    virtual FileError createWhole(const QString& path, const QByteArray& bytes, const QString& scratch)
+    {
+        Q_UNUSED(scratch);
+        return writeAll(path, bytes, Create::newOnly);
+    }
+
     // Renames source over target, so a reader sees either the old or the new target. The target keeps its
     // permission bits. A backend whose rename cannot do that in one step moves the old target to aside
     // first and removes it after: while the target is missing, that file holds it.

@@ -93,6 +93,22 @@ FileError LocalFileAccess::writeAll(const QString& path, const QByteArray& bytes
                                             mode == Create::newOnly));
 }
 
+FileError LocalFileAccess::createWhole(const QString& path, const QByteArray& bytes, const QString& scratch)
+{
+    if (const auto error = refused(path))
+        return *error;
+    if (const FileError written = writeAll(scratch, bytes, Create::replacingContent); written.failed())
+        return written;
+    const std::optional<NativeFileOps::Status> moved =
+        NativeFileOps::moveToNew(toNative(scratch), toNative(path));
+    if (moved && moved->ok())
+        return {};
+    remove(scratch);
+    if (moved)
+        return errorFor(QStringLiteral("create"), path, *moved);
+    return writeAll(path, bytes, Create::newOnly);
+}
+
 // The platform's rename replaces the target in one step: nothing is moved aside.
 FileError LocalFileAccess::replace(const QString& source, const QString& target, const QString&)
 {

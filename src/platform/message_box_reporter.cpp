@@ -1,5 +1,7 @@
 #include "platform/message_box_reporter.h"
 
+#include "platform/modal_frame.h"
+
 #include <QMessageBox>
 
 namespace {
@@ -10,11 +12,15 @@ const QString title = QStringLiteral("BD-ChatSlate");
 
 void MessageBoxReporter::showError(QWidget* parent, const QString& message)
 {
-    QMessageBox::warning(parent, title, message);
+    QMessageBox box(QMessageBox::Warning, title, message, QMessageBox::Ok, parent);
+    ModalFrame::closeButtonOnly(&box);
+    box.exec();
 }
 
 bool MessageBoxReporter::askToProceed(QWidget* parent, const QString& question)
 {
-    return QMessageBox::question(parent, title, question, QMessageBox::Yes | QMessageBox::No,
-                                 QMessageBox::No) == QMessageBox::Yes;
+    QMessageBox box(QMessageBox::Question, title, question, QMessageBox::Yes | QMessageBox::No, parent);
+    box.setDefaultButton(QMessageBox::No);
+    ModalFrame::closeButtonOnly(&box);
+    return box.exec() == QMessageBox::Yes;
 }

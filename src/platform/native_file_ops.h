@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -67,6 +68,10 @@ Status writeAll(const std::filesystem::path& path, std::string_view bytes, bool 
 // FIFO, device, folder or symbolic link. Windows has none of these at a file's name on a share but
 // links, which only an administrator makes.
 Status replace(const std::filesystem::path& source, const std::filesystem::path& target);
+// Gives the complete file source the name target in one step unless target exists (alreadyExists), so
+// that others see target whole or not at all; source is gone afterwards when it succeeded. Nothing where
+// the file system cannot do that (no hard links, such as FAT off Windows): the caller then falls back.
+std::optional<Status> moveToNew(const std::filesystem::path& source, const std::filesystem::path& target);
 // Removes a file, or an empty folder in its place.
 Status remove(const std::filesystem::path& path);
 Status modificationTime(const std::filesystem::path& path, std::int64_t& msecsSinceEpoch);

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <limits>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -200,6 +201,28 @@ Status replace(const std::filesystem::path& source, const std::filesystem::path&
     return {};
 }
 
+// rename() would replace an existing target, so the new name is a hard link, which never does.
+std::optional<Status> moveToNew(const std::filesystem::path& source, const std::filesystem::path& target)
+{
+    if (::link(source.c_str(), target.c_str()) != 0) {
+        const int error = errno;
+        struct stat info
+        {
+        };
+        // An NFS server that did the link but whose answer was lost answers the client's retry with
+        // EEXIST: the link count of the source tells.
+        const bool linkedAfterAll =
+            error == EEXIST && ::stat(source.c_str(), &info) == 0 && info.st_nlink == 2;
+        if (!linkedAfterAll) {
+            if (error == EPERM || error == EOPNOTSUPP || error == ENOSYS || error == EMLINK)
+                return std::nullopt;
+            return fromErrno(error);
+        }
+    }
+    ::unlink(source.c_str());
+    return Status{};
+}
+
 Status remove(const std::filesystem::path& path)
 {
     if (::unlink(path.c_str()) == 0)
@@ -239,7 +262,8 @@ Status listFolder(const std::filesystem::path& folder, std::vector<std::string>&
 
 bool processRunning(std::int64_t processId)
 {
-    if (processId <= 0)
+    // An id no process here can have is not cut down to one that some other process may have.
+    if (processId <= 0 || processId > std::numeric_limits<pid_t>::max())
         return false;
     return ::kill(pid_t(processId), 0) == 0 || errno == EPERM;
 }

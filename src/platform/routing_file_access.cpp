@@ -27,6 +27,11 @@ FileError RoutingFileAccess::writeAll(const QString& path, const QByteArray& byt
     return backendFor(path).writeAll(path, bytes, mode);
 }
 
+FileError RoutingFileAccess::createWhole(const QString& path, const QByteArray& bytes, const QString& scratch)
+{
+    return backendFor(path).createWhole(path, bytes, scratch);
+}
+
 // Source and target always lie in one folder.
 FileError RoutingFileAccess::replace(const QString& source, const QString& target, const QString& aside)
 {

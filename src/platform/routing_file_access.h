@@ -11,6 +11,7 @@ public:
     FileReadResult readAll(const QString& path) override;
     FileReadResult readStart(const QString& path, qsizetype maxBytes) override;
     FileError writeAll(const QString& path, const QByteArray& bytes, Create mode) override;
+    FileError createWhole(const QString& path, const QByteArray& bytes, const QString& scratch) override;
     FileError replace(const QString& source, const QString& target, const QString& aside) override;
     FileError remove(const QString& path) override;
     FileTimeResult modificationTime(const QString& path) override;

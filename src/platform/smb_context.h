@@ -4,36 +4,43 @@
 
 #include <QHash>
 #include <QMutex>
-#include <QObject>
 #include <QSet>
-#include <QThread>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 struct _SMBCCTX;
 using SMBCCTX = struct _SMBCCTX;
 
 // The program's one libsmbclient context. The library is not thread-safe, so every call into it runs on
-// one thread of its own, whichever thread asks. The thread and the context come with the first call and
-// are torn down with this object.
+// one thread of its own, whichever thread asks, one call after the other.
 class SmbContext
 {
 public:
-    // How long the library waits for a connection or an answer before it reports the server as gone.
+    // How long the library waits for one answer before it reports the server as gone.
     static constexpr int timeoutMs = 4000;
+    // How long a caller waits for its call in all, from the moment it asks. Against an established
+    // connection the library's own checks and reconnects can take several of its timeouts, and a call
+    // may have to wait for one stuck that way before it: it is then given up on, and a call given up on
+    // before it started never runs.
+    static constexpr int callLimitMs = timeoutMs + 500;
 
     SmbContext();
     ~SmbContext();
     SmbContext(const SmbContext&) = delete;
     SmbContext& operator=(const SmbContext&) = delete;
 
-    // Runs call with the context on the library's thread and waits for it. call returns 0 or an errno
-    // value; so does run, which also fails when the library could not be set up or is torn down.
-    int run(const std::function<int(SMBCCTX*)>& call);
+    // Runs call with the context on the library's thread and waits for it, at most callLimitMs. call
+    // returns 0 or an errno value; so does run, which also fails when the library could not be set up,
+    // and with ETIMEDOUT when the call was given up on. call may outlive this run, so it owns everything
+    // it touches.
+    int run(std::function<int(SMBCCTX*)> call);
+    // Whether a call given up on may still be at work in the library.
+    bool callsLeftRunning() const;
 
-    // The authentication callback reads these, on the library's thread. A share without a login is
-    // tried anonymously (as a guest) first.
+    // The authentication callback reads these, on the library's thread. A share without a login is tried
+    // anonymously (as a guest) first.
     void remember(const QString& server, const QString& share, const ShareLogin& login);
     bool hasLogin(const QString& server, const QString& share) const;
     // After a share refused the anonymous login: from now on it is offered the user's Kerberos ticket,
@@ -43,24 +50,13 @@ public:
     void withdrawKerberos(const QString& server, const QString& share);
 
 private:
-    SMBCCTX* context();
-    static void authenticate(SMBCCTX* context, const char* server, const char* share, char* workgroup,
-                             int workgroupSize, char* user, int userSize, char* password, int passwordSize);
-    static QString key(const QString& server, const QString& share);
-    static bool hasKerberosTicket();
-    static QString localUserName();
+    struct Logins;
+    struct Call;
+    struct Worker;
 
-    QThread m_thread;
+    // Shared with the library's thread, which may be stuck in a call past this object's end.
+    std::shared_ptr<Logins> m_logins;
+    std::shared_ptr<Worker> m_worker;
+    std::thread m_thread;
     std::once_flag m_threadStarted;
-    // Lives on m_thread; calls are queued to it.
-    std::unique_ptr<QObject> m_receiver;
-    // Touched on the library's thread only.
-    SMBCCTX* m_context = nullptr;
-    int m_setUpErrno = 0;
-    bool m_tornDown = false;
-
-    mutable QMutex m_loginsMutex;
-    QHash<QString, ShareLogin> m_logins;
-    QSet<QString> m_kerberosShares;
-    QSet<QString> m_kerberosTried;
 };

@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <libsmbclient.h>
 #include <limits>
+#include <memory>
 #include <sys/stat.h>
 #include <thread>
 
@@ -147,8 +148,10 @@ FileError::Kind kindOfErrno(int errorNumber)
 
 int statErrno(SmbContext& library, const QByteArray& url)
 {
-    struct stat status = {};
-    return library.run([&](SMBCCTX* context) { return statUrl(context, url, status); });
+    return library.run([url](SMBCCTX* context) {
+        struct stat status = {};
+        return statUrl(context, url, status);
+    });
 }
 
 // Why a call failed, each with a sentence of its own.
@@ -163,6 +166,7 @@ enum class Cause
     noSuchShare,
     loginAsked,
     loginRefused,
+    guestCannotChange,
     accessDenied,
     folderMissing,
     fileMissing,
@@ -204,6 +208,11 @@ QString reasonFor(Cause cause, int errorNumber, const ServerSharePath& where)
             .arg(where.server, share);
     case Cause::loginRefused:
         return QStringLiteral("the server %1 refused the login for %2").arg(where.server, share);
+    case Cause::guestCannotChange:
+        return QStringLiteral(
+                   "the server %1 lets guests into %2 but not change anything there: the share may "
+                   "be read-only, or a user name and password may be allowed to")
+            .arg(where.server, share);
     case Cause::accessDenied:
         return QStringLiteral("access denied");
     case Cause::folderMissing:
@@ -218,7 +227,7 @@ QString reasonFor(Cause cause, int errorNumber, const ServerSharePath& where)
 
 // The library reports a missing share, a missing folder and a missing file alike, and a refused login
 // like a refused file: asking the server for the share and the folder tells them apart. Builds no text.
-Diagnosis diagnose(SmbContext& library, const ServerSharePath& where, int errorNumber)
+Diagnosis diagnose(SmbContext& library, const ServerSharePath& where, int errorNumber, bool changing)
 {
     using Kind = FileError::Kind;
     if (where.server.isEmpty() || where.share.isEmpty())
@@ -248,6 +257,10 @@ Diagnosis diagnose(SmbContext& library, const ServerSharePath& where, int errorN
     if (isRefused(shareError))
         return {Kind::loginNeeded, hasLogin ? Cause::loginRefused : Cause::loginAsked};
     // A guest may enter the share and still not reach this file; a login may.
+    // The library does not tell a read-only share from one that guests may only read (neither its volume
+    // flags nor the file attributes show it), so a guest hears both.
+    if (isRefused(errorNumber) && !hasLogin && changing)
+        return {Kind::loginNeeded, Cause::guestCannotChange};
     if (isRefused(errorNumber))
         return {hasLogin ? Kind::refused : Kind::loginNeeded, Cause::accessDenied};
     if (!isMissing(errorNumber))
@@ -267,25 +280,25 @@ FileReadResult SmbFileAccess::readAll(const QString& path)
 FileReadResult SmbFileAccess::readStart(const QString& path, qsizetype maxBytes)
 {
     const QByteArray url = urlOf(path);
-    QByteArray bytes;
-    const int error = runFor(path, [&](SMBCCTX* context) {
+    const auto bytes = std::make_shared<QByteArray>();
+    const int error = runFor(path, [url, bytes, maxBytes](SMBCCTX* context) {
         SMBCFILE* file = smbc_getFunctionOpen(context)(context, url.constData(), O_RDONLY, 0);
         if (!file)
             return lastError();
-        const int readError = readWhole(context, file, bytes, maxBytes);
+        const int readError = readWhole(context, file, *bytes, maxBytes);
         smbc_getFunctionClose(context)(context, file);
         return readError;
     });
     if (error)
         return {{}, failure(QStringLiteral("read"), path, error)};
-    return {bytes, {}};
+    return {std::move(*bytes), {}};
 }
 
 FileError SmbFileAccess::writeAll(const QString& path, const QByteArray& bytes, Create mode)
 {
     const QByteArray url = urlOf(path);
     const int flags = O_WRONLY | O_CREAT | (mode == Create::newOnly ? O_EXCL : O_TRUNC);
-    const int error = runFor(path, [&](SMBCCTX* context) {
+    const int error = runFor(path, [url, bytes, flags, mode](SMBCCTX* context) {
         SMBCFILE* file = smbc_getFunctionOpen(context)(context, url.constData(), flags, 0666);
         if (!file)
             return lastError();
@@ -313,7 +326,7 @@ FileError SmbFileAccess::replace(const QString& source, const QString& target, c
     const QByteArray sourceUrl = urlOf(source);
     const QByteArray targetUrl = urlOf(target);
     const QByteArray asideUrl = urlOf(aside);
-    const int error = runFor(target, [&](SMBCCTX* context) {
+    const int error = runFor(target, [sourceUrl, targetUrl, asideUrl](SMBCCTX* context) {
         const int asideError = renameUrl(context, targetUrl, asideUrl);
         if (asideError && !isMissing(asideError))
             return asideError;
@@ -341,7 +354,7 @@ FileError SmbFileAccess::replace(const QString& source, const QString& target, c
 FileError SmbFileAccess::remove(const QString& path)
 {
     const QByteArray url = urlOf(path);
-    const int error = runFor(path, [&](SMBCCTX* context) {
+    const int error = runFor(path, [url](SMBCCTX* context) {
         const int unlinkError = unlinkUrl(context, url);
         if (unlinkError != EISDIR && unlinkError != EPERM)
             return unlinkError;
@@ -356,17 +369,18 @@ FileError SmbFileAccess::remove(const QString& path)
 FileTimeResult SmbFileAccess::modificationTime(const QString& path)
 {
     const QByteArray url = urlOf(path);
-    struct stat status = {};
-    if (const int error = runFor(path, [&](SMBCCTX* context) { return statUrl(context, url, status); }))
+    const auto status = std::make_shared<struct stat>();
+    if (const int error =
+            runFor(path, [url, status](SMBCCTX* context) { return statUrl(context, url, *status); }))
         return {0, failure(QStringLiteral("read the time of"), path, error)};
-    return {qint64(status.st_mtim.tv_sec) * 1000 + status.st_mtim.tv_nsec / 1000000, {}};
+    return {qint64(status->st_mtim.tv_sec) * 1000 + status->st_mtim.tv_nsec / 1000000, {}};
 }
 
 FileListResult SmbFileAccess::listBeside(const QString& path, const QString& prefix)
 {
     const QByteArray folderUrl = ServerSharePath::parse(path).folder().smbUrl();
-    QStringList names;
-    const int error = runFor(path, [&](SMBCCTX* context) {
+    const auto names = std::make_shared<QStringList>();
+    const int error = runFor(path, [folderUrl, prefix, names](SMBCCTX* context) {
         SMBCFILE* folder = smbc_getFunctionOpendir(context)(context, folderUrl.constData());
         if (!folder)
             return lastError();
@@ -374,14 +388,14 @@ FileListResult SmbFileAccess::listBeside(const QString& path, const QString& pre
             // The name is declared as a one-char array: as an array Qt would take just that one char.
             const QString name = QString::fromUtf8(static_cast<const char*>(entry->name));
             if (entry->smbc_type == SMBC_FILE && name.startsWith(prefix))
-                names.append(name);
+                names->append(name);
         }
         smbc_getFunctionClosedir(context)(context, folder);
         return 0;
     });
     if (error)
         return {{}, failure(QStringLiteral("list the folder of"), path, error)};
-    return {names, {}};
+    return {std::move(*names), {}};
 }
 
 bool SmbFileAccess::canNeedLogin(const QString& shareLocation) const
@@ -397,6 +411,11 @@ void SmbFileAccess::remember(const QString& shareLocation, const ShareLogin& log
 
 // A share that refuses the anonymous login may take the user's Kerberos ticket: the call is tried once
 // more with it before the refusal counts. A refused file in a share that lets the user in is no reason.
+bool SmbFileAccess::callsLeftRunning() const
+{
+    return m_library.callsLeftRunning();
+}
+
 int SmbFileAccess::runFor(const QString& path, const std::function<int(SMBCCTX*)>& call)
 {
     const int error = m_library.run(call);
@@ -415,7 +434,10 @@ int SmbFileAccess::runFor(const QString& path, const std::function<int(SMBCCTX*)
 FileError SmbFileAccess::failure(const QString& action, const QString& path, int errorNumber)
 {
     const ServerSharePath where = ServerSharePath::parse(path);
-    const Diagnosis diagnosis = diagnose(m_library, where, errorNumber);
+    // Reads, time and listing actions change nothing.
+    const bool changing =
+        !action.startsWith(QLatin1String("read")) && !action.startsWith(QLatin1String("list"));
+    const Diagnosis diagnosis = diagnose(m_library, where, errorNumber, changing);
     return {diagnosis.kind, QStringLiteral("Cannot %1 %2: %3.")
                                 .arg(action, path, reasonFor(diagnosis.cause, diagnosis.errorNumber, where))};
 }

@@ -7,7 +7,9 @@
 #include <functional>
 
 // Files on \\SERVER\Share paths reached through libsmbclient, for systems whose own file API does not
-// open such paths. Nothing needs to be mounted.
+// open such paths. Nothing needs to be mounted. Each call owns what it touches, as a call given up on
+// goes on in the library after it has returned. createWhole keeps the exclusive create then write: the
+// library has no hard links, and its rename deletes an existing target rather than failing.
 class SmbFileAccess final : public FileAccess, public ShareLogins
 {
 public:
@@ -21,6 +23,8 @@ public:
 
     bool canNeedLogin(const QString& shareLocation) const override;
     void remember(const QString& shareLocation, const ShareLogin& login) override;
+    // Whether a call given up on for want of an answer may still be at work in the library.
+    bool callsLeftRunning() const;
 
 private:
     FileError failure(const QString& action, const QString& path, int errorNumber);

@@ -5,6 +5,7 @@
 #if defined(_WIN32)
 
 #include <cstddef>
+#include <limits>
 #include <windows.h>
 
 namespace NativeFileOps {
@@ -247,6 +248,14 @@ Status replace(const std::filesystem::path& source, const std::filesystem::path&
     }
 }
 
+// Without MOVEFILE_REPLACE_EXISTING the move fails on an existing target, on every file system.
+std::optional<Status> moveToNew(const std::filesystem::path& source, const std::filesystem::path& target)
+{
+    if (MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH))
+        return Status{};
+    return lastErrorOn(target, Wanted::itsName);
+}
+
 Status remove(const std::filesystem::path& path)
 {
     if (DeleteFileW(path.c_str()))
@@ -293,7 +302,8 @@ Status listFolder(const std::filesystem::path& folder, std::vector<std::string>&
 
 bool processRunning(std::int64_t processId)
 {
-    if (processId <= 0)
+    // An id no process here can have is not cut down to one that some other process may have.
+    if (processId <= 0 || processId > std::numeric_limits<DWORD>::max())
         return false;
     const HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, DWORD(processId));
     if (!process)

@@ -1,7 +1,6 @@
 #include "settings/setting_values.h"
 
 #include <QLocale>
-
 #include <cmath>
 
 namespace {
@@ -35,7 +34,9 @@ QString SettingValues::formatPlacement(float twips)
 {
     QLocale c = QLocale::c();
     c.setNumberOptions(QLocale::OmitGroupSeparator);
-    if (twips == std::trunc(twips))
+    // Whole numbers print without a fraction, as far as they fit the integer they are printed through.
+    constexpr float integerLimit = 0x1p63f;
+    if (twips == std::trunc(twips) && std::fabs(twips) < integerLimit)
         return c.toString(static_cast<qlonglong>(twips));
     return c.toString(twips, 'g', 9);
 }

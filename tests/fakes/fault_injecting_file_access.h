@@ -38,8 +38,6 @@ public:
     FileError writeAll(const QString& path, const QByteArray& bytes, Create mode) override
     {
         QMutexLocker locker(&m_mutex);
-        if (mode == Create::newOnly)
-            ++m_writes;
         if (!m_readOnly.isEmpty())
             return readOnlyError(path);
         if (!m_diskFull.isEmpty() && mode == Create::replacingContent) {
@@ -49,6 +47,21 @@ public:
         }
         locker.unlock();
         return m_backend.writeAll(path, bytes, mode);
+    }
+    FileError createWhole(const QString& path, const QByteArray& bytes, const QString& scratch) override
+    {
+        QMutexLocker locker(&m_mutex);
+        ++m_writes;
+        if (!m_readOnly.isEmpty())
+            return readOnlyError(path);
+        if (!m_createAnswersLost.isEmpty()) {
+            // The server carries out the exclusive create after the caller gave up waiting for its answer,
+            // so the content never follows.
+            m_backend.writeAll(path, {}, Create::newOnly);
+            return {FileError::Kind::serverUnreachable, m_createAnswersLost.arg(path)};
+        }
+        locker.unlock();
+        return m_backend.createWhole(path, bytes, scratch);
     }
     FileError replace(const QString& source, const QString& target, const QString& aside) override
     {
@@ -86,6 +99,8 @@ public:
     void failWrites(const QString& message) { set(m_writeFailure, message); }
     // Nothing in the folder can be created, changed or removed.
     void makeReadOnly(const QString& message) { set(m_readOnly, message); }
+    // Files created whole are created empty, and the caller hears nothing back.
+    void loseCreateAnswers(const QString& message) { set(m_createAnswersLost, message); }
     // Writes of whole files stop half-way.
     void fillDiskDuringWrites(const QString& message) { set(m_diskFull, message); }
     // The next count calls report that another workstation has the file open.
@@ -174,6 +189,7 @@ private:
     QString m_writeFailure;
     QString m_readOnly;
     QString m_diskFull;
+    QString m_createAnswersLost;
     int m_busyReads = 0;
     int m_busyReplaces = 0;
     int m_busyRemoves = 0;

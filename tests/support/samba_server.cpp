@@ -68,6 +68,13 @@ constexpr const char* serverConfig = R"([global]
     read only = no
     force user = root
 
+# The guest share's folder again, as a share that nobody may change.
+[ReadOnly]
+    path = %2
+    guest ok = yes
+    read only = yes
+    force user = root
+
 [Private]
     path = %3
     valid users = %5

@@ -19,8 +19,9 @@ class SambaServer
 {
 public:
     static constexpr const char* address = "127.0.0.2";
-    static constexpr const char* guestShare = "Share";   // guest ok, writable
-    static constexpr const char* loginShare = "Private"; // only for loginUser
+    static constexpr const char* guestShare = "Share";       // guest ok, writable
+    static constexpr const char* loginShare = "Private";     // only for loginUser
+    static constexpr const char* readOnlyShare = "ReadOnly"; // guest ok, the guest share's folder, read-only
     static constexpr const char* loginUser = "slate";
     static constexpr const char* loginPassword = "Slate-Pass-7";
 

@@ -303,6 +303,8 @@ void postsLandWhileThreeReadersRead()
 void processAliveChecks()
 {
     CHECK(NativeFileOps::processRunning(GetCurrentProcessId()), "this process");
+    CHECK(!NativeFileOps::processRunning((std::int64_t(1) << 32) + GetCurrentProcessId()),
+          "an id too large for a process, whose low half is this process");
     const HANDLE child = startSelf(L"exit");
     const DWORD childId = GetProcessId(child);
     CHECK(NativeFileOps::processRunning(childId), "a copy still running");

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 
 namespace {
 
@@ -65,6 +66,9 @@ void Controls::setUpScrollArea(QAbstractScrollArea* area, Twips at)
     WindowLook::place(area, at.left, at.top, at.width, at.height);
     area->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // A screen reader adds the role: "vertical scroll bar".
+    area->verticalScrollBar()->setAccessibleName(QStringLiteral("Vertical"));
+    area->horizontalScrollBar()->setAccessibleName(QStringLiteral("Horizontal"));
 }
 
 void Controls::keepOutOfFocus(QWidget* control)

@@ -1,6 +1,7 @@
 #include "windows/common/login_dialog.h"
 
 #include "platform/message_text.h"
+#include "platform/modal_frame.h"
 
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -24,6 +25,7 @@ QLineEdit* field(QWidget* parent, const QString& name)
 LoginDialog::LoginDialog(const QString& shareLocation, const QString& reason, QWidget* parent)
     : QDialog(parent)
 {
+    ModalFrame::closeButtonOnly(this);
     setObjectName(QStringLiteral("LOGIN_DIALOG"));
     setWindowTitle(QStringLiteral("BD-ChatSlate - Log In To %1").arg(shareLocation));
 
@@ -56,7 +58,9 @@ LoginDialog::LoginDialog(const QString& shareLocation, const QString& reason, QW
     layout->addWidget(explanation);
     layout->addLayout(form);
     layout->addWidget(buttons);
-    setMinimumWidth(420);
+    // Fixed in size, as every dialog of the program: no window manager then offers to maximise it.
+    explanation->setMinimumWidth(400);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
 ShareLogin LoginDialog::login() const

@@ -1,5 +1,6 @@
 #include "windows/compact/compact_window.h"
 
+#include "windows/common/accessible_window.h"
 #include "windows/common/clickable_label.h"
 #include "windows/common/controls.h"
 #include "windows/common/frame_placement.h"
@@ -26,6 +27,7 @@ CompactWindow::CompactWindow(SettingsStore& settingsStore, WindowOrder& windowOr
     , m_windowOrder(windowOrder)
     , m_mainWindow(mainWindow)
 {
+    AccessibleWindow::install();
     setObjectName(QStringLiteral("BD_CHATSLATE_MINI_MAIN"));
     setWindowTitle(caption);
     setWindowIcon(WindowLook::programIcon());

@@ -1,5 +1,7 @@
 #include "windows/main/live_view.h"
 
+#include "windows/main/live_view_accessible.h"
+
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QCursor>
@@ -46,9 +48,12 @@ LiveView::LiveView(QWidget* parent)
     : QAbstractScrollArea(parent)
     , m_status{QString()}
 {
+    // Before anything that asks for the view's interface, which Qt then keeps for the view's life.
+    LiveViewAccessible::install();
     setObjectName(QStringLiteral("BD_CHATSLATE_LIVE_TEXTBOX"));
     setAccessibleName(QStringLiteral("Live log"));
     viewport()->setCursor(Qt::IBeamCursor);
+    m_longLines.setFont(font());
 }
 
 void LiveView::showLog(const QByteArray& log)
@@ -59,15 +64,19 @@ void LiveView::showLog(const QByteArray& log)
     const bool wasShowingLog = m_showingLog;
     std::optional<qsizetype> linesInFront;
     if (!unchanged) {
+        m_longLines.forget();
         linesInFront = m_log.grow(log);
         if (!linesInFront)
             m_log.assign(log);
     }
     m_showingLog = true;
-    if (wasShowingLog && linesInFront)
+    if (wasShowingLog && linesInFront) {
         keepPlaceAfterGrowth(*linesInFront);
-    else
+        LiveViewAccessible::linesAddedInFront(this, *linesInFront);
+    } else {
         showFromTop();
+        LiveViewAccessible::textReplaced(this);
+    }
     emit textChanged();
 }
 
@@ -76,7 +85,9 @@ void LiveView::showStatus(const QString& text)
     static const QRegularExpression lineEnd(QStringLiteral("\r\n|\r|\n"));
     m_status = text.split(lineEnd);
     m_showingLog = false;
+    m_longLines.forget();
     showFromTop();
+    LiveViewAccessible::textReplaced(this);
     emit textChanged();
 }
 
@@ -112,22 +123,27 @@ void LiveView::selectAll()
     m_anchor = {};
     m_cursor = end();
     viewport()->update();
+    LiveViewAccessible::cursorMoved(this);
     offerSelection();
 }
 
 QString LiveView::lineText(qsizetype line) const
 {
-    return m_showingLog ? m_log.line(line) : m_status.at(line);
+    return m_showingLog ? m_longLines.text(line, [&] { return m_log.line(line); }) : m_status.at(line);
+}
+
+QString LiveView::lines(qsizetype first, qsizetype last) const
+{
+    return m_showingLog ? m_log.text(first, last)
+                        : m_status.mid(first, last - first + 1).join(QLatin1Char('\n'));
 }
 
 // Decodes only the lines from one position to the other, in one piece.
 QString LiveView::text(Position from, Position to) const
 {
-    const QString lines = m_showingLog
-                              ? m_log.text(from.line, to.line)
-                              : m_status.mid(from.line, to.line - from.line + 1).join(QLatin1Char('\n'));
+    const QString shown = lines(from.line, to.line);
     const qsizetype cutAtEnd = lineText(to.line).size() - to.column;
-    return lines.sliced(from.column, lines.size() - from.column - cutAtEnd);
+    return shown.sliced(from.column, shown.size() - from.column - cutAtEnd);
 }
 
 LiveView::Position LiveView::clamped(Position position) const
@@ -173,9 +189,8 @@ bool LiveView::wraps() const
     return !m_showingLog;
 }
 
-int LiveView::layOut(QTextLayout& layout, qsizetype line) const
+int LiveView::layOut(QTextLayout& layout, const QString& text) const
 {
-    const QString text = lineText(line);
     layout.setText(text);
     layout.setFont(font());
     QTextOption option;
@@ -196,10 +211,22 @@ int LiveView::layOut(QTextLayout& layout, qsizetype line) const
     return std::max(1, layout.lineCount());
 }
 
+LongLines::Part LiveView::layOutPart(QTextLayout& layout, qsizetype line, qreal left, qreal right) const
+{
+    const QString text = lineText(line);
+    if (wraps() || !LongLines::isLong(text)) {
+        layOut(layout, text);
+        return {0, text.size(), 0};
+    }
+    const LongLines::Part part = m_longLines.around(left, right);
+    layOut(layout, text.sliced(part.from, part.count));
+    return part;
+}
+
 int LiveView::rowsOf(qsizetype line) const
 {
     QTextLayout layout;
-    return layOut(layout, line);
+    return layOut(layout, lineText(line));
 }
 
 // What the horizontal scroll bar must reach, as far as it can be known without laying out every line.
@@ -207,8 +234,11 @@ int LiveView::widthOfLongestLine() const
 {
     if (wraps())
         return 0;
+    const QString text = lineText(m_log.longest());
+    if (LongLines::isLong(text))
+        return int(std::ceil(m_longLines.width()));
     QTextLayout layout;
-    layOut(layout, m_log.longest());
+    layOut(layout, text);
     return int(std::ceil(layout.lineAt(0).naturalTextWidth()));
 }
 
@@ -253,6 +283,7 @@ void LiveView::changeEvent(QEvent* event)
 {
     QAbstractScrollArea::changeEvent(event);
     if (event->type() == QEvent::FontChange) {
+        m_longLines.setFont(font());
         m_widest = widthOfLongestLine();
         updateScrollBars();
     }
@@ -268,30 +299,38 @@ void LiveView::paintEvent(QPaintEvent*)
     selected.setBackground(palette().brush(QPalette::Highlight));
     selected.setForeground(palette().brush(QPalette::HighlightedText));
     const int height = lineHeight();
-    const int left = margin - horizontalScrollBar()->value();
+    const int scrolled = horizontalScrollBar()->value();
+    const int left = margin - scrolled;
     int widest = 0;
 
     for (qsizetype line = verticalScrollBar()->value(), y = margin;
          line < lineCount() && y < viewport()->height(); ++line) {
         QTextLayout layout;
-        const int rows = layOut(layout, line);
+        const LongLines::Part part = layOutPart(layout, line, scrolled, scrolled + viewport()->width());
+        const bool reachesLineEnd = part.from + part.count == lineText(line).size();
+        const int rows = std::max(1, layout.lineCount());
         const QTextLine lastRow = layout.lineAt(rows - 1);
+        const QPointF origin(left + part.x, y);
         if (!wraps())
-            widest = std::max(widest, int(std::ceil(lastRow.naturalTextWidth())));
+            widest = std::max(widest, int(std::ceil(part.x + lastRow.naturalTextWidth())));
         QList<QTextLayout::FormatRange> selections;
         if (line >= selectionStart.line && line <= selectionEnd.line && selectionStart != selectionEnd) {
-            const qsizetype from = line == selectionStart.line ? selectionStart.column : 0;
-            const qsizetype until = line == selectionEnd.line ? selectionEnd.column : layout.text().size();
-            selections.append({int(from), int(until - from), selected});
+            const qsizetype from = line == selectionStart.line ? selectionStart.column - part.from : 0;
+            const qsizetype until =
+                line == selectionEnd.line ? selectionEnd.column - part.from : layout.text().size();
+            const qsizetype start = std::clamp<qsizetype>(from, 0, part.count);
+            selections.append(
+                {int(start), int(std::clamp<qsizetype>(until, 0, part.count) - start), selected});
             // The line end is selected too: shown as a space's width after the text, as in a text field.
-            if (line < selectionEnd.line)
-                painter.fillRect(QRectF(left + lastRow.naturalTextWidth(), y + lastRow.y(),
+            if (line < selectionEnd.line && reachesLineEnd)
+                painter.fillRect(QRectF(origin.x() + lastRow.naturalTextWidth(), y + lastRow.y(),
                                         fontMetrics().horizontalAdvance(QLatin1Char(' ')), height),
                                  selected.background());
         }
-        layout.draw(&painter, QPointF(left, y), selections);
-        if (hasFocus() && line == m_cursor.line)
-            layout.drawCursor(&painter, QPointF(left, y), int(m_cursor.column));
+        layout.draw(&painter, origin, selections);
+        const qsizetype cursorColumn = m_cursor.column - part.from;
+        if (hasFocus() && line == m_cursor.line && cursorColumn >= 0 && cursorColumn <= part.count)
+            layout.drawCursor(&painter, origin, int(cursorColumn));
         y += rows * height;
     }
     if (widest > m_widest)
@@ -349,11 +388,15 @@ LiveView::Position LiveView::moved(QKeySequence::StandardKey key, Position from)
         // move does.
         if (next ? from.column >= length : from.column <= 0)
             return moved(next ? QKeySequence::MoveToNextChar : QKeySequence::MoveToPreviousChar, from);
+        const QString text = lineText(from.line);
+        const LongLines::Part part = LongLines::isLong(text) ? m_longLines.aroundColumn(from.column)
+                                                             : LongLines::Part{0, text.size(), 0};
         QTextLayout layout;
-        layOut(layout, from.line);
-        const int column = int(from.column);
-        return {from.line, next ? layout.nextCursorPosition(column, QTextLayout::SkipWords)
-                                : layout.previousCursorPosition(column, QTextLayout::SkipWords)};
+        layOut(layout, text.sliced(part.from, part.count));
+        const int column = int(from.column - part.from);
+        return {from.line,
+                part.from + (next ? layout.nextCursorPosition(column, QTextLayout::SkipWords)
+                                  : layout.previousCursorPosition(column, QTextLayout::SkipWords))};
     }
     case QKeySequence::MoveToNextLine:
         return clamped({from.line + 1, from.column});
@@ -390,10 +433,42 @@ LiveView::Position LiveView::positionAt(QPointF point) const
             ++line;
         }
     }
+    const qreal x = point.x() - margin + horizontalScrollBar()->value();
     QTextLayout layout;
-    const int rows = layOut(layout, line);
+    const LongLines::Part part = layOutPart(layout, line, x, x);
+    const int rows = std::max(1, layout.lineCount());
     const int row = std::clamp(int(std::floor((point.y() - top) / height)), 0, rows - 1);
-    return {line, layout.lineAt(row).xToCursor(point.x() - margin + horizontalScrollBar()->value())};
+    return {line, part.from + layout.lineAt(row).xToCursor(x - part.x)};
+}
+
+QRect LiveView::characterRect(Position position) const
+{
+    const qsizetype first = verticalScrollBar()->value();
+    if (position.line < first)
+        return {};
+    int top = margin;
+    for (qsizetype line = first; line < position.line && top < viewport()->height(); ++line)
+        top += (wraps() ? rowsOf(line) : 1) * lineHeight();
+    if (top >= viewport()->height())
+        return {};
+    const qreal left = margin - horizontalScrollBar()->value();
+    // The line end has no glyph: a space's width stands for it, as the selection shows it.
+    const qreal space = fontMetrics().horizontalAdvance(QLatin1Char(' '));
+    const qsizetype length = lineText(position.line).size();
+    if (!wraps()) {
+        const qreal x = xOf(position);
+        const qreal width = position.column < length ? xOf({position.line, position.column + 1}) - x : space;
+        return QRectF(left + x, top, width, lineHeight()).toAlignedRect();
+    }
+    QTextLayout layout;
+    layOut(layout, lineText(position.line));
+    const int column = int(position.column);
+    const QTextLine row = layout.lineForTextPosition(column);
+    if (!row.isValid())
+        return {};
+    const qreal x = row.cursorToX(column);
+    const qreal width = column < length ? row.cursorToX(column + 1) - x : space;
+    return QRectF(left + x, top + row.y(), width, lineHeight()).toAlignedRect();
 }
 
 void LiveView::moveCursor(Position to, bool keepAnchor)
@@ -403,6 +478,17 @@ void LiveView::moveCursor(Position to, bool keepAnchor)
         m_anchor = to;
     ensureVisible(to);
     viewport()->update();
+    LiveViewAccessible::cursorMoved(this);
+}
+
+qreal LiveView::xOf(Position position) const
+{
+    const QString text = lineText(position.line);
+    if (LongLines::isLong(text))
+        return m_longLines.xOf(position.column);
+    QTextLayout layout;
+    layOut(layout, text);
+    return layout.lineAt(0).cursorToX(int(position.column));
 }
 
 void LiveView::ensureVisible(Position position)
@@ -415,9 +501,7 @@ void LiveView::ensureVisible(Position position)
 
     if (wraps())
         return;
-    QTextLayout layout;
-    layOut(layout, position.line);
-    const int x = int(std::ceil(layout.lineAt(0).cursorToX(int(position.column))));
+    const int x = int(std::ceil(xOf(position)));
     widenTo(x);
     QScrollBar* horizontal = horizontalScrollBar();
     const int width = viewport()->width() - 2 * margin;

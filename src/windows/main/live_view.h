@@ -1,11 +1,13 @@
 #pragma once
 
 #include "windows/main/log_lines.h"
+#include "windows/main/long_lines.h"
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
 #include <QByteArray>
 #include <QKeySequence>
+#include <QRect>
 #include <QStringList>
 #include <compare>
 #include <optional>
@@ -51,9 +53,22 @@ public:
 
     void setSelection(Position anchor, Position cursor);
     bool hasSelection() const { return m_anchor != m_cursor; }
+    Position anchor() const { return m_anchor; }
+    Position cursor() const { return m_cursor; }
     QString selectedText() const;
     void copy() const;
     void selectAll();
+
+    // For a screen reader, which asks for ranges of the text: only these are decoded.
+    QString lineText(qsizetype line) const;
+    // Lines first to last, joined by LF.
+    QString lines(qsizetype first, qsizetype last) const;
+    QString text(Position from, Position to) const;
+    // Where the character at a position stands in the viewport; empty when its line is off screen.
+    QRect characterRect(Position position) const;
+    // The position nearest a point of the viewport.
+    Position positionAt(QPointF point) const;
+    void ensureVisible(Position position);
 
 signals:
     void textChanged();
@@ -74,8 +89,6 @@ protected:
     void timerEvent(QTimerEvent* event) override;
 
 private:
-    QString lineText(qsizetype line) const;
-    QString text(Position from, Position to) const;
     Position clamped(Position position) const;
     Position end() const;
 
@@ -83,8 +96,11 @@ private:
     void keepPlaceAfterGrowth(qsizetype linesInFront);
 
     bool wraps() const;
-    // Returns the number of rows the line takes on screen.
-    int layOut(QTextLayout& layout, qsizetype line) const;
+    // Returns the number of rows the text takes on screen.
+    int layOut(QTextLayout& layout, const QString& text) const;
+    // Lays out what of a line lies between the pixels left and right across it: all of a short line, the
+    // part on screen of a long one. Returns that part.
+    LongLines::Part layOutPart(QTextLayout& layout, qsizetype line, qreal left, qreal right) const;
     int rowsOf(qsizetype line) const;
     int widthOfLongestLine() const;
     int lineHeight() const;
@@ -92,10 +108,10 @@ private:
     void updateScrollBars();
     void widenTo(int width);
 
-    Position positionAt(QPointF point) const;
     Position moved(QKeySequence::StandardKey key, Position from) const;
     void moveCursor(Position to, bool keepAnchor);
-    void ensureVisible(Position position);
+    // Across the unwrapped line, from its start.
+    qreal xOf(Position position) const;
     void selectWordAt(Position position);
     void offerSelection() const;
 
@@ -105,6 +121,7 @@ private:
     bool m_showingLog = false;
     Position m_anchor;
     Position m_cursor;
+    mutable LongLines m_longLines;
     // The widest line measured so far, in pixels; lines off screen are never measured but the longest.
     int m_widest = 0;
     bool m_selecting = false;

@@ -4,6 +4,7 @@
 #include "livelog/live_log_format.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -18,22 +19,40 @@ qsizetype trailingLineEnds(QByteArrayView bytes)
     return count;
 }
 
+// Calls found(start) with where each line of bytes starts after the first. memchr keeps this near the
+// speed of memory, which a log of many megabytes needs.
+template <typename Found> void forEachLineStart(QByteArrayView bytes, Found found)
+{
+    const char* const begin = bytes.data();
+    const char* const end = begin + bytes.size();
+    const auto next = [end](const char* from, char wanted) {
+        const void* at = from < end ? std::memchr(from, wanted, std::size_t(end - from)) : nullptr;
+        return at ? static_cast<const char*>(at) : end;
+    };
+    const char* lineFeed = next(begin, '\n');
+    const char* carriageReturn = next(begin, '\r');
+    while (lineFeed < end || carriageReturn < end) {
+        const char* lineEnd = std::min(lineFeed, carriageReturn);
+        const char* start = lineEnd + 1;
+        if (lineEnd == carriageReturn && start == lineFeed && lineFeed < end)
+            ++start;
+        found(start - begin);
+        if (lineFeed < start)
+            lineFeed = next(start, '\n');
+        if (carriageReturn < start)
+            carriageReturn = next(start, '\r');
+    }
+}
+
 // Where each line of bytes starts after the first, at 0.
 std::vector<qsizetype> lineStarts(QByteArrayView bytes)
 {
-    std::vector<qsizetype> starts;
-    const char* data = bytes.data();
     // Counted first: a vector growing by doubling would need up to three times the memory for a while.
-    starts.reserve(std::count(data, data + bytes.size(), '\n') + std::count(data, data + bytes.size(), '\r'));
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
-        if (data[i] == '\n') {
-            starts.push_back(i + 1);
-        } else if (data[i] == '\r') {
-            if (i + 1 < bytes.size() && data[i + 1] == '\n')
-                ++i;
-            starts.push_back(i + 1);
-        }
-    }
+    qsizetype count = 0;
+    forEachLineStart(bytes, [&count](qsizetype) { ++count; });
+    std::vector<qsizetype> starts;
+    starts.reserve(std::size_t(count));
+    forEachLineStart(bytes, [&starts](qsizetype start) { starts.push_back(start); });
     return starts;
 }
 

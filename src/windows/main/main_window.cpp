@@ -5,13 +5,16 @@
 #include "livelog/live_log_format.h"
 #include "livelog/status_texts.h"
 #include "platform/message_reporter.h"
+#include "platform/message_text.h"
 #include "platform/window_order.h"
+#include "windows/common/accessible_window.h"
 #include "windows/common/background_job.h"
 #include "windows/common/clickable_label.h"
 #include "windows/common/controls.h"
 #include "windows/common/frame_placement.h"
 #include "windows/common/interval_timer.h"
 #include "windows/common/login_dialog.h"
+#include "windows/common/single_click_filter.h"
 #include "windows/common/tick_box.h"
 #include "windows/common/window_look.h"
 #include "windows/compact/compact_window.h"
@@ -44,6 +47,7 @@ MainWindow::MainWindow(ProgramServices services, std::chrono::milliseconds refre
     , m_settings(services.settingsStore)
     , m_refreshInterval(refreshInterval)
 {
+    AccessibleWindow::install();
     setObjectName(QStringLiteral("BD_CHATSLATE_MAIN"));
     setWindowTitle(WindowLook::mainCaption);
     setWindowIcon(WindowLook::programIcon());
@@ -81,6 +85,8 @@ void MainWindow::createControls()
     m_ownText = Controls::multiLine(this, QStringLiteral("BD_CHATSLATE_MY_TEXT_TEXTBOX"), QString(),
                                     Twips{240, 3120, 10335, 975});
     m_ownText->setReadOnly(true);
+    m_ownText->setAccessibleName(QStringLiteral("Your text"));
+    m_ownText->setAccessibleDescription(QStringLiteral("The post button puts it at the top of the live log"));
     m_ownText->setFont(WindowLook::arialBold(12));
     WindowLook::setColours(m_ownText, paleGreen, WindowLook::black);
 
@@ -101,6 +107,10 @@ void MainWindow::createControls()
     connect(m_refreshButton, &QPushButton::clicked, this, &MainWindow::onRefreshClicked);
     m_postButton = Controls::button(this, QStringLiteral("CHATSLATE_BUTTON"), QStringLiteral("CHATSLATE"),
                                     Twips{6720, 4320, 2055, 495});
+    // Every click posts, an empty text too: the second click of a double click would post an empty entry
+    // right after the text.
+    new SingleClickFilter(m_postButton);
+    m_postButton->setAccessibleDescription(QStringLiteral("Posts your text to the top of the live log"));
     connect(m_postButton, &QPushButton::clicked, this, &MainWindow::onPostClicked);
     m_exitButton = Controls::button(this, QStringLiteral("EXIT_BUTTON"), QStringLiteral("Exit"),
                                     Twips{9000, 4320, 1455, 495});
@@ -109,6 +119,8 @@ void MainWindow::createControls()
     m_shareLocation = Controls::lineEdit(this, QStringLiteral("BD_CHATSLATE_SHARE_TEXTBOX"), QString(),
                                          Twips{120, 6840, 8775, 375});
     m_shareLocation->setFont(WindowLook::arialBold(9.75));
+    // Its caption is hidden: the name stands in for it where a taller window uncovers the field.
+    m_shareLocation->setAccessibleName(QStringLiteral("Shared folder location"));
     Controls::keepOutOfFocus(m_shareLocation);
     createDesignOnlyControls();
 
@@ -140,6 +152,7 @@ void MainWindow::createDesignOnlyControls()
         Controls::multiLine(this, QStringLiteral("COMBINED_TEXT_TEXTBOX"),
                             QStringLiteral("COMBINED TEXT\r\n"), Twips{3240, 5400, 7335, 1095});
     combinedText->setReadOnly(true);
+    combinedText->setAccessibleName(QStringLiteral("Combined text"));
     QWidget* emptyText =
         Controls::lineEdit(this, QStringLiteral("EMPTY_TEXTBOX"), QString(), Twips{240, 5640, 615, 375});
     QWidget* logFileName = Controls::lineEdit(this, QStringLiteral("SLASH_CHATSLATE_LIVE_LOG_FILENAME"),
@@ -148,6 +161,7 @@ void MainWindow::createDesignOnlyControls()
         Controls::multiLine(this, QStringLiteral("LINE_END_TEXTBOX"),
                             CodePage::decode(LiveLogFormat::separator), Twips{9240, 6840, 735, 615});
     lineEnd->setReadOnly(true);
+    lineEnd->setAccessibleName(QStringLiteral("Line end"));
     ClickableLabel* shareLabel =
         Controls::titleLabel(this, QStringLiteral("BD_CHATSLATE_SHARE_LABEL"), WindowLook::shareLabelCaption,
                              Twips{120, 6600, 7575, 255}, 9.75);
@@ -426,6 +440,7 @@ void MainWindow::onRefreshClicked()
 void MainWindow::onPostClicked()
 {
     enter(State::posting);
+    m_focusWhilePosting = focusWidget();
     post();
 }
 
@@ -437,7 +452,7 @@ void MainWindow::post()
             this, QStringLiteral("The live log cannot hold these characters of your text: %1\n\n"
                                  "Post the text with each of them replaced by \"?\"? Choose No to go back "
                                  "and change the text.")
-                      .arg(ownText.unencodable))) {
+                      .arg(MessageText::firstFew(ownText.unencodable)))) {
         endPosting();
         return;
     }
@@ -471,6 +486,10 @@ void MainWindow::showPostResult(const LiveLog::PostResult& result)
 void MainWindow::endPosting()
 {
     enter(State::autoRefreshOn);
+    // The focus moved on to a control the user never chose ("Always On Top", which the next Space would
+    // untick): it goes back to where the next text is typed, unless the user has moved it since.
+    if (focusWidget() == m_focusWhilePosting)
+        m_ownText->setFocus();
     if (std::exchange(m_closeAfterPost, false))
         close();
 }

@@ -4,6 +4,7 @@
 #include "settings/settings.h"
 #include "windows/common/program_services.h"
 
+#include <QPointer>
 #include <QWidget>
 #include <chrono>
 #include <functional>
@@ -125,6 +126,8 @@ private:
     // Set when the user turned down the login dialog that a refresh tick opened: ticks then stop asking
     // until the user refreshes, posts or saves a share location.
     bool m_loginDeclined = false;
+    // Where the focus went when the post began and its button, disabled, let go of it.
+    QPointer<QWidget> m_focusWhilePosting;
 
     ClickableLabel* m_creatorLabel = nullptr;
     LiveView* m_liveView = nullptr;

@@ -3,7 +3,9 @@
 #include "livelog/live_log.h"
 #include "platform/message_reporter.h"
 #include "platform/message_text.h"
+#include "platform/modal_frame.h"
 #include "settings/share_config.h"
+#include "windows/common/accessible_window.h"
 #include "windows/common/background_job.h"
 #include "windows/common/clickable_label.h"
 #include "windows/common/controls.h"
@@ -23,11 +25,12 @@ const QString closeCaption = QStringLiteral("Close");
 } // namespace
 
 SettingsWindow::SettingsWindow(ProgramServices services, QWidget* owner)
-    : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                         Qt::WindowCloseButtonHint)
+    : QDialog(owner)
     , m_services(services)
     , m_settings(services.settingsStore)
 {
+    AccessibleWindow::install();
+    ModalFrame::closeButtonOnly(this);
     setObjectName(QStringLiteral("BD_CHATSLATE_SETTINGS"));
     setWindowTitle(WindowLook::mainCaption);
     setWindowIcon(WindowLook::programIcon());
@@ -63,6 +66,9 @@ void SettingsWindow::createControls()
     m_shareLocation = Controls::lineEdit(this, QStringLiteral("BD_CHATSLATE_SHARE_TEXTBOX"), QString(),
                                          Twips{240, 1440, 8775, 360});
     m_shareLocation->setFont(WindowLook::arialBold(9.75));
+    m_shareLocation->setAccessibleName(QStringLiteral("Shared folder location"));
+    m_shareLocation->setAccessibleDescription(
+        QStringLiteral("For example \\\\SERVER\\Share or \\\\IP\\Share; tick Unlock to change it"));
     m_shareLocation->setEnabled(false);
     m_shareLocation->setReadOnly(true);
 
@@ -76,6 +82,7 @@ void SettingsWindow::createControls()
     connect(m_clearButton, &QPushButton::clicked, this, &SettingsWindow::onClearClicked);
     m_unlock = Controls::tickBox(this, QStringLiteral("UNLOCK_TICKBOX"), QStringLiteral("Unlock"),
                                  Twips{6120, 2040, 855, 375}, TickBox::unticked);
+    m_unlock->setAccessibleDescription(QStringLiteral("Lets the shared folder location be changed"));
     connect(m_unlock, &QCheckBox::stateChanged, this, &SettingsWindow::onUnlockChanged);
     m_cancelButton = Controls::button(this, QStringLiteral("CANCEL_BUTTON"), QStringLiteral("Cancel"),
                                       Twips{7200, 1920, 1695, 615});
@@ -88,6 +95,8 @@ void SettingsWindow::createControls()
     m_saveRegistryButton = Controls::button(this, QStringLiteral("SAVE_REGISTRY_BUTTON"),
                                             QStringLiteral("Save To Registry"), Twips{3240, 2280, 2415, 255});
     m_saveRegistryButton->setEnabled(false);
+    m_saveRegistryButton->setAccessibleDescription(
+        QStringLiteral("Keeps the shared folder location for the next start and uses it at once"));
     connect(m_saveRegistryButton, &QPushButton::clicked, this, &SettingsWindow::onSaveRegistryClicked);
 }
 
