@@ -804,6 +804,9 @@ void LiveLogTest::unencodableCharactersAreNamed_data()
     QTest::newRow("letters and a pair")
         << QString::fromUtf8("caf\u00e9 \u4e2d\u6587 \u4e2d \U0001F600!") << QByteArray("caf\xe9 ?? ? ?!")
         << QString::fromUtf8("\u4e2d\u6587\U0001F600");
+    // Windows would map these to look-alikes ("a", a plain quote) unless told not to.
+    QTest::newRow("best-fit look-alikes") << QString::fromUtf8("\u0101 \u2032 \u263A") << QByteArray("? ? ?")
+                                          << QString::fromUtf8("\u0101\u2032\u263A");
     const QChar high(0xD83D);
     const QChar low(0xDE00);
     QTest::newRow("lone high surrogate at the end")
