@@ -1,4 +1,5 @@
 #include "command_line.h"
+#include "platform/end_process_now.h"
 #include "platform/large_buffers.h"
 #include "platform/message_box_reporter.h"
 #include "platform/qsettings_store.h"
@@ -8,7 +9,6 @@
 #include "windows/main/main_window.h"
 
 #include <QApplication>
-#include <cstdlib>
 
 int main(int argc, char* argv[])
 {
@@ -36,6 +36,6 @@ int main(int argc, char* argv[])
     // settings are saved, so the process ends here without tearing down what that read is using, and
     // the file server sees the connection close.
     if (BackgroundReader::anyReadLeftRunning() || files.callsLeftRunning())
-        std::quick_exit(exitCode);
+        endProcessNow(exitCode);
     return exitCode;
 }

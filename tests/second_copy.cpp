@@ -7,6 +7,7 @@
 #include "fakes/recording_reporter.h"
 #include "platform/qsettings_store.h"
 #include "platform/system_file_access.h"
+#include "support/settings_folder.h"
 #include "windows/main/live_view.h"
 #include "windows/main/main_window.h"
 
@@ -22,6 +23,7 @@ int main(int argc, char* argv[])
     const QStringList arguments = application.arguments();
     if (arguments.size() != 3)
         return 2;
+    SettingsFolder::useInherited();
     QSettingsStore settingsStore(QStringLiteral("BD-CHATSLATE"));
     SystemFileAccess files;
     RecordingReporter messages;

@@ -1,4 +1,8 @@
+#include "support/headless_platform.h"
+
+#include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -26,7 +30,7 @@ QProcess* CommandLineTest::program(bool withDisplay)
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
         environment.remove(name);
     if (withDisplay)
-        environment.insert("QT_QPA_PLATFORM", "offscreen");
+        environment.insert("QT_QPA_PLATFORM", headlessPlatform);
     // Never the user's own settings, should a copy start after all.
     environment.insert("XDG_CONFIG_HOME", m_config.path());
     process->setProcessEnvironment(environment);
@@ -41,9 +45,11 @@ void CommandLineTest::answersWithoutWindow_data()
     QTest::addColumn<QString>("standardOutput"); // a regular expression
     QTest::addColumn<QString>("standardError");
 
-    const QString help = R"(^Usage: BD-CHATSLATE \[options\]\n(.|\n)*-h, --help(.|\n)*-v, --version)";
+    // The name it was started by: BD-CHATSLATE.exe on Windows.
+    const QString name = QRegularExpression::escape(QFileInfo(QStringLiteral(PROGRAM_PATH)).fileName());
+    const QString help = "^Usage: " + name + R"( \[options\]\n(.|\n)*-h, --help(.|\n)*-v, --version)";
     const QString version = "^BD-ChatSlate " CHATSLATE_VERSION "\n$";
-    const QString tryHelp = "\nTry 'BD-CHATSLATE --help' for more information.\n$";
+    const QString tryHelp = "\nTry '" + name + " --help' for more information.\n$";
     QTest::newRow("--help") << QStringList{"--help"} << 0 << help << "^$";
     QTest::newRow("-h") << QStringList{"-h"} << 0 << help << "^$";
     QTest::newRow("--version") << QStringList{"--version"} << 0 << version << "^$";
@@ -51,11 +57,11 @@ void CommandLineTest::answersWithoutWindow_data()
     QTest::newRow("after a Qt option")
         << QStringList{"-platform", "xcb", "--version"} << 0 << version << "^$";
     QTest::newRow("unknown option") << QStringList{"--bogus"} << 2 << "^$"
-                                    << "^BD-CHATSLATE: Unknown option 'bogus'." + tryHelp;
+                                    << "^" + name + ": Unknown option 'bogus'." + tryHelp;
     QTest::newRow("unknown with help") << QStringList{"--help", "--bogus"} << 2 << "^$"
                                        << "Unknown option 'bogus'." + tryHelp;
     QTest::newRow("argument") << QStringList{"notes.txt"} << 2 << "^$"
-                              << "^BD-CHATSLATE: Unexpected argument 'notes.txt'." + tryHelp;
+                              << "^" + name + ": Unexpected argument 'notes.txt'." + tryHelp;
     QTest::newRow("Qt option without its value") << QStringList{"-style"} << 2 << "^$"
                                                  << "Missing value after '-style'." + tryHelp;
 }
@@ -72,8 +78,9 @@ void CommandLineTest::answersWithoutWindow()
     process->start();
     QVERIFY(process->waitForFinished(10000));
     QCOMPARE(process->exitStatus(), QProcess::NormalExit);
-    const QString out = QString::fromLocal8Bit(process->readAllStandardOutput());
-    const QString err = QString::fromLocal8Bit(process->readAllStandardError());
+    // Windows ends the lines with CR LF.
+    const QString out = QString::fromLocal8Bit(process->readAllStandardOutput()).replace("\r\n", "\n");
+    const QString err = QString::fromLocal8Bit(process->readAllStandardError()).replace("\r\n", "\n");
     QCOMPARE(process->exitCode(), exitCode);
     QVERIFY2(QRegularExpression(standardOutput).match(out).hasMatch(), qPrintable(out));
     QVERIFY2(QRegularExpression(standardError).match(err).hasMatch(), qPrintable(err));
@@ -86,7 +93,7 @@ void CommandLineTest::starts_data()
 
     QTest::newRow("no arguments") << QStringList{} << true;
     // Qt's own options reach QApplication: -platform gives this copy the display it lacks.
-    QTest::newRow("Qt options") << QStringList{"-platform", "offscreen", "-reverse"} << false;
+    QTest::newRow("Qt options") << QStringList{"-platform", headlessPlatform, "-reverse"} << false;
 }
 
 // The program keeps running with its window open until it is ended.

@@ -1,6 +1,7 @@
 #include "livelog/status_texts.h"
 #include "support/background_jobs.h"
 #include "support/main_window_fixture.h"
+#include "support/platform_texts.h"
 #include "windows/common/interval_timer.h"
 #include "windows/common/tick_box.h"
 #include "windows/main/background_reader.h"
@@ -471,7 +472,7 @@ void MainWindowTest::postWaitsOffTheWindowsThread()
 void MainWindowTest::stuckReadsAreGivenUpOn()
 {
     QTemporaryDir share;
-    const QString logPath = share.filePath(QStringLiteral("CHATSLATE-LIVE.LOG"));
+    const QString logPath = PlatformTexts::logPathIn(share.path());
     QFile log(logPath);
     QVERIFY(log.open(QIODevice::WriteOnly));
     log.write("hello \r\n \r\n\r\n\r\n");

@@ -2,6 +2,7 @@
 #include "platform/qsettings_store.h"
 #include "settings/setting_values.h"
 #include "settings/settings.h"
+#include "support/settings_folder.h"
 
 #include <QLocale>
 #include <QSettings>
@@ -114,7 +115,7 @@ void SettingValuesTest::qsettingsStoreKeepsTextsAndSections()
 {
     QTemporaryDir config;
     QVERIFY(config.isValid());
-    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+    SettingsFolder::use(config.path());
     {
         QSettingsStore store(QStringLiteral("BD-CHATSLATE"));
         QCOMPARE(store.read(QStringLiteral("BD_CHATSLATE_SHARE"), QString()), QString());
@@ -128,7 +129,7 @@ void SettingValuesTest::qsettingsStoreKeepsTextsAndSections()
                  QStringLiteral("1000"));
     }
     // Keys sit at the top level of the INI file the README names.
-    QSettings file(config.filePath(QStringLiteral("BD_CHATSLATE/BD-CHATSLATE.conf")), QSettings::IniFormat);
+    QSettings file(SettingsFolder::file(config.path()), QSettings::IniFormat);
     QCOMPARE(file.value(QStringLiteral("MAIN-Left")).toString(), QStringLiteral("-120"));
     QCOMPARE(file.value(QStringLiteral("BD_CHATSLATE_SHARE")).toString(),
              QStringLiteral("\\\\SERVER\\Share  "));

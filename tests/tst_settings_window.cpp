@@ -1,6 +1,7 @@
 #include "livelog/status_texts.h"
 #include "support/background_jobs.h"
 #include "support/main_window_fixture.h"
+#include "support/platform_texts.h"
 #include "windows/common/interval_timer.h"
 #include "windows/common/tick_box.h"
 #include "windows/main/live_view.h"
@@ -342,7 +343,7 @@ void SettingsWindowTest::failedClearChangesNothing()
         fixture.files.failWrites(QStringLiteral("Cannot write %1: Access is denied."));
     fixture.open();
     const QString share = fieldText == "<empty>" ? QString() : fixture.share() + fieldText;
-    const QString logPath = refuseWrites ? share + "\\CHATSLATE-LIVE.LOG" : share + "/CHATSLATE-LIVE.LOG";
+    const QString logPath = refuseWrites ? share + "\\CHATSLATE-LIVE.LOG" : PlatformTexts::logPathIn(share);
 
     withSettingsWindow(fixture, [&](SettingsWindow* window) {
         click(window, "UNLOCK_TICKBOX");
@@ -409,7 +410,8 @@ void SettingsWindowTest::failedLoadChangesNothing()
     QFETCH(QString, messagePart);
     MainWindowFixture fixture;
     fixture.storeShare(QStringLiteral("\\\\STORED\\Share"));
-    const QString configPath = QDir::current().filePath(QStringLiteral("CHATSLATE-SHARE.CFG"));
+    const QString configPath =
+        QDir::toNativeSeparators(QDir::current().filePath(QStringLiteral("CHATSLATE-SHARE.CFG")));
     if (failure == "folder")
         QVERIFY(QDir::current().mkdir(QStringLiteral("CHATSLATE-SHARE.CFG")));
     if (failure == "unreadable") {

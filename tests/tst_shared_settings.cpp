@@ -1,3 +1,6 @@
+#include "support/headless_platform.h"
+#include "support/settings_folder.h"
+
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSettings>
@@ -20,7 +23,7 @@ void SharedSettingsTest::copiesClosingTogetherLeaveOneReadableFile()
 {
     QTemporaryDir config;
     QVERIFY(config.isValid());
-    const QString file = config.filePath("BD_CHATSLATE/BD-CHATSLATE.conf");
+    const QString file = SettingsFolder::file(config.path());
     {
         // A key none of the closing copies writes: a rewrite from a stale read would lose it.
         QSettings seed(file, QSettings::IniFormat);
@@ -28,8 +31,8 @@ void SharedSettingsTest::copiesClosingTogetherLeaveOneReadableFile()
         seed.setValue("BD_CHATSLATE_SHARE", "/srv/chat");
     }
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("XDG_CONFIG_HOME", config.path());
-    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    environment.insert(SettingsFolder::variable, config.path());
+    environment.insert("QT_QPA_PLATFORM", headlessPlatform);
 
     constexpr int rounds = 6;
     constexpr int copies = 3;

@@ -1,34 +1,10 @@
 #include "livelog/code_page.h"
 
-#include <QStringDecoder>
-#include <QStringEncoder>
-
-namespace {
-
-QStringDecoder makeDecoder()
-{
-#if defined(Q_OS_WIN)
-    return QStringDecoder(QStringConverter::System);
-#else
-    return QStringDecoder("windows-1252");
-#endif
-}
-
-QStringEncoder makeEncoder()
-{
-#if defined(Q_OS_WIN)
-    return QStringEncoder(QStringConverter::System);
-#else
-    return QStringEncoder("windows-1252");
-#endif
-}
-
-} // namespace
+#include "platform/ansi_code_page.h"
 
 QString CodePage::decode(const QByteArray& bytes)
 {
-    QStringDecoder decoder = makeDecoder();
-    return decoder.decode(bytes);
+    return AnsiCodePage::decode(bytes);
 }
 
 namespace {
@@ -56,25 +32,24 @@ bool hasLoneSurrogate(QStringView text)
 CodePage::Encoded CodePage::encode(const QString& text)
 {
     Encoded result;
-    QStringEncoder encoder = makeEncoder();
-    result.bytes = encoder.encode(text);
-    if (!encoder.hasError() && !hasLoneSurrogate(text))
+    std::optional<QByteArray> whole = AnsiCodePage::encode(text);
+    if (whole && !hasLoneSurrogate(text)) {
+        result.bytes = std::move(*whole);
         return result;
+    }
 
     // Encode character by character to learn which ones the code page lacks; only the own text of a
     // post comes here, which is short.
-    result.bytes.clear();
     for (qsizetype i = 0; i < text.size();) {
         const qsizetype length = startsPair(text, i) ? 2 : 1;
         const QStringView character = QStringView(text).mid(i, length);
-        QStringEncoder single = makeEncoder();
-        const QByteArray bytes = single.encode(character);
-        if (single.hasError() || hasLoneSurrogate(character)) {
+        const std::optional<QByteArray> bytes = AnsiCodePage::encode(character);
+        if (bytes && !hasLoneSurrogate(character)) {
+            result.bytes.append(*bytes);
+        } else {
             result.bytes.append('?');
             if (!result.unencodable.contains(character))
                 result.unencodable.append(character);
-        } else {
-            result.bytes.append(bytes);
         }
         i += length;
     }

@@ -13,11 +13,12 @@ QSettingsStore::QSettingsStore(QString section)
     : m_section(std::move(section))
 {}
 
-// A fresh QSettings for every access: another copy of the program may have written the file since,
-// and nothing of the store is to be cached.
+// The default format is the native one unless a test chose INI files (the registry cannot be moved
+// out of a developer's way). A fresh QSettings for every access: another copy of the program may have written
+// the file since, and nothing of the store is to be cached.
 QString QSettingsStore::read(const QString& key, const QString& defaultValue) const
 {
-    QSettings settings(QSettings::NativeFormat, QSettings::UserScope, organization, m_section);
+    QSettings settings(QSettings::defaultFormat(), QSettings::UserScope, organization, m_section);
     settings.setFallbacksEnabled(false);
     const QVariant value = settings.value(key);
     return value.isValid() ? value.toString() : defaultValue;
@@ -25,7 +26,7 @@ QString QSettingsStore::read(const QString& key, const QString& defaultValue) co
 
 void QSettingsStore::save(const QString& key, const QString& value)
 {
-    QSettings settings(QSettings::NativeFormat, QSettings::UserScope, organization, m_section);
+    QSettings settings(QSettings::defaultFormat(), QSettings::UserScope, organization, m_section);
     settings.setFallbacksEnabled(false);
     settings.setValue(key, value);
 }

@@ -2,7 +2,7 @@
 
 #include "platform/settings_store.h"
 
-// The real store: QSettings in the platform's native format (an INI file on Linux, the per-user
+// The real store: QSettings in the platform's native format by default (an INI file on Linux, the per-user
 // registry on Windows) under organization "BD_CHATSLATE" and the given section.
 class QSettingsStore final : public SettingsStore
 {

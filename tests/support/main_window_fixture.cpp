@@ -2,6 +2,7 @@
 
 #include "livelog/live_log_format.h"
 #include "support/background_jobs.h"
+#include "support/platform_texts.h"
 #include "windows/common/interval_timer.h"
 #include "windows/common/tick_box.h"
 #include "windows/main/live_view.h"
@@ -21,7 +22,7 @@ MainWindowFixture::~MainWindowFixture()
 
 QString MainWindowFixture::logPath() const
 {
-    return m_shareDir.filePath(QStringLiteral("CHATSLATE-LIVE.LOG"));
+    return PlatformTexts::logPathIn(m_shareDir.path());
 }
 
 void MainWindowFixture::writeLog(const QByteArray& bytes) const

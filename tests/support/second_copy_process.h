@@ -1,10 +1,13 @@
 #pragma once
 
+#include "support/headless_platform.h"
+#include "support/settings_folder.h"
+
 #include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
 
-// The second_copy program (SECOND_COPY_PATH) as another workstation: offscreen, on a settings file of
+// The second_copy program (SECOND_COPY_PATH) as another workstation: headless, on a settings file of
 // its own.
 class SecondCopyProcess
 {
@@ -12,8 +15,7 @@ public:
     // What the next copy started loads: this share location, with auto refresh ticked.
     void storeShare(const QString& share) const
     {
-        QSettings settings(m_config.filePath(QStringLiteral("BD_CHATSLATE/BD-CHATSLATE.conf")),
-                           QSettings::IniFormat);
+        QSettings settings(SettingsFolder::file(m_config.path()), QSettings::IniFormat);
         settings.setValue(QStringLiteral("BD_CHATSLATE_SHARE"), share);
         settings.setValue(QStringLiteral("AUTO_REFRESH_TICKBOX"), QStringLiteral("1"));
     }
@@ -23,8 +25,8 @@ public:
     {
         auto* process = new QProcess(parent);
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_config.path());
-        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        environment.insert(SettingsFolder::variable, m_config.path());
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QString::fromLatin1(headlessPlatform));
         process->setProcessEnvironment(environment);
         process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process->start(QStringLiteral(SECOND_COPY_PATH), arguments);
