@@ -38,7 +38,7 @@ private:
 
 void LiveViewAccessibleTest::record(QAccessibleEvent* event)
 {
-    Event recorded{event->type()};
+    Event recorded{event->type(), -1, {}, {}};
     if (event->type() == QAccessible::TextUpdated) {
         auto* update = static_cast<QAccessibleTextUpdateEvent*>(event);
         recorded = {event->type(), update->changePosition(), update->textRemoved(), update->textInserted()};
