@@ -547,10 +547,7 @@ void MainWindowTest::refreshUnderWayIsReadAgainAfterTheSettings()
 void MainWindowTest::postWritesExactBytes()
 {
     MainWindowFixture fixture;
-    fixture.storeShare();
-    fixture.settingsStore.values().insert(QStringLiteral("AUTO_REFRESH_TICKBOX"), QStringLiteral("1"));
-    fixture.writeLog("\r\n");
-    fixture.open();
+    fixture.openAutoRefreshing("\r\n");
 
     typeOwnText(fixture, QStringLiteral("hello"));
     fixture.clickPost();
@@ -579,10 +576,7 @@ void MainWindowTest::postWritesExactBytes()
 void MainWindowTest::doubleClickPostsOnce()
 {
     MainWindowFixture fixture;
-    fixture.storeShare();
-    fixture.settingsStore.values().insert(QStringLiteral("AUTO_REFRESH_TICKBOX"), QStringLiteral("1"));
-    fixture.writeLog("\r\n");
-    fixture.open();
+    fixture.openAutoRefreshing("\r\n");
     typeOwnText(fixture, QStringLiteral("hello"));
     QPushButton* post = fixture.postButton();
     const auto click = [&](quint64 pressedAt, bool secondOfDouble) {
@@ -615,10 +609,7 @@ void MainWindowTest::doubleClickPostsOnce()
 void MainWindowTest::postKeepsTextAsTyped()
 {
     MainWindowFixture fixture;
-    fixture.storeShare();
-    fixture.settingsStore.values().insert(QStringLiteral("AUTO_REFRESH_TICKBOX"), QStringLiteral("1"));
-    fixture.writeLog("\r\n");
-    fixture.open();
+    fixture.openAutoRefreshing("\r\n");
 
     typeOwnText(fixture, QStringLiteral("a"));
     QTest::keyClick(fixture.ownText(), Qt::Key_Return);
@@ -639,10 +630,7 @@ void MainWindowTest::failedPostKeepsEverything()
 {
     QFETCH(bool, readFails);
     MainWindowFixture fixture;
-    fixture.storeShare();
-    fixture.settingsStore.values().insert(QStringLiteral("AUTO_REFRESH_TICKBOX"), QStringLiteral("1"));
-    fixture.writeLog("old \r\n \r\n\r\n\r\n");
-    fixture.open();
+    fixture.openAutoRefreshing("old \r\n \r\n\r\n\r\n");
     typeOwnText(fixture, QStringLiteral("precious"));
     if (readFails)
         fixture.files.failReads(QStringLiteral("Cannot read %1: access denied"));
@@ -666,10 +654,7 @@ void MainWindowTest::failedPostKeepsEverything()
 void MainWindowTest::unencodableTextAsksFirst()
 {
     MainWindowFixture fixture;
-    fixture.storeShare();
-    fixture.settingsStore.values().insert(QStringLiteral("AUTO_REFRESH_TICKBOX"), QStringLiteral("1"));
-    fixture.writeLog("\r\n");
-    fixture.open();
+    fixture.openAutoRefreshing("\r\n");
     const QString text = QString::fromUtf8("caf\u00e9 \u263a");
     typeOwnText(fixture, QStringLiteral("x"));
     fixture.ownText()->setPlainText(text);
@@ -702,10 +687,7 @@ void MainWindowTest::unencodableTextAsksFirst()
 void MainWindowTest::logIsNeverMarkup()
 {
     MainWindowFixture fixture;
-    fixture.storeShare();
-    fixture.settingsStore.values().insert(QStringLiteral("AUTO_REFRESH_TICKBOX"), QStringLiteral("1"));
-    fixture.writeLog("<b>bold</b> &amp; <img src=x> \r\n");
-    fixture.open();
+    fixture.openAutoRefreshing("<b>bold</b> &amp; <img src=x> \r\n");
     fixture.waitForTick();
     QCOMPARE(fixture.liveText(), QStringLiteral("<b>bold</b> &amp; <img src=x> \n"));
 }
@@ -821,10 +803,7 @@ void MainWindowTest::keyboardPostLeavesOtherControlsAlone()
 {
     QFETCH(bool, fails);
     MainWindowFixture fixture;
-    fixture.storeShare();
-    fixture.settingsStore.values().insert(QStringLiteral("AUTO_REFRESH_TICKBOX"), QStringLiteral("1"));
-    fixture.writeLog("\r\n");
-    fixture.open();
+    fixture.openAutoRefreshing("\r\n");
     QApplication::setActiveWindow(fixture.window());
     typeOwnText(fixture, QStringLiteral("hello"));
     if (fails)

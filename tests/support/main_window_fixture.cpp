@@ -53,6 +53,14 @@ MainWindow* MainWindowFixture::open()
     return m_window.get();
 }
 
+MainWindow* MainWindowFixture::openAutoRefreshing(const QByteArray& log)
+{
+    storeShare();
+    settingsStore.values().insert(QStringLiteral("AUTO_REFRESH_TICKBOX"), QStringLiteral("1"));
+    writeLog(log);
+    return open();
+}
+
 void MainWindowFixture::close()
 {
     m_window->close();

@@ -36,6 +36,8 @@ public:
     void storeShare() { storeShare(share()); }
 
     MainWindow* open();
+    // Stores the share folder with auto refresh on, writes the log and opens the window: ready to post.
+    MainWindow* openAutoRefreshing(const QByteArray& log);
     MainWindow* window() const { return m_window.get(); }
     // Closes the window the way the title-bar close box does.
     void close();
