@@ -307,7 +307,6 @@ void LiveView::paintEvent(QPaintEvent*)
          line < lineCount() && y < viewport()->height(); ++line) {
         QTextLayout layout;
         const LongLines::Part part = layOutPart(layout, line, scrolled, scrolled + viewport()->width());
-        const bool reachesLineEnd = part.from + part.count == lineText(line).size();
         const int rows = std::max(1, layout.lineCount());
         const QTextLine lastRow = layout.lineAt(rows - 1);
         const QPointF origin(left + part.x, y);
@@ -322,7 +321,7 @@ void LiveView::paintEvent(QPaintEvent*)
             selections.append(
                 {int(start), int(std::clamp<qsizetype>(until, 0, part.count) - start), selected});
             // The line end is selected too: shown as a space's width after the text, as in a text field.
-            if (line < selectionEnd.line && reachesLineEnd)
+            if (line < selectionEnd.line && part.reachesEnd)
                 painter.fillRect(QRectF(origin.x() + lastRow.naturalTextWidth(), y + lastRow.y(),
                                         fontMetrics().horizontalAdvance(QLatin1Char(' ')), height),
                                  selected.background());
@@ -454,14 +453,15 @@ QRect LiveView::characterRect(Position position) const
     const qreal left = margin - horizontalScrollBar()->value();
     // The line end has no glyph: a space's width stands for it, as the selection shows it.
     const qreal space = fontMetrics().horizontalAdvance(QLatin1Char(' '));
-    const qsizetype length = lineText(position.line).size();
-    if (!wraps()) {
-        const qreal x = xOf(position);
-        const qreal width = position.column < length ? xOf({position.line, position.column + 1}) - x : space;
+    const QString text = lineText(position.line);
+    const qsizetype length = text.size();
+    if (!wraps() && LongLines::isLong(text)) {
+        const qreal x = m_longLines.xOf(position.column);
+        const qreal width = position.column < length ? m_longLines.xOf(position.column + 1) - x : space;
         return QRectF(left + x, top, width, lineHeight()).toAlignedRect();
     }
     QTextLayout layout;
-    layOut(layout, lineText(position.line));
+    layOut(layout, text);
     const int column = int(position.column);
     const QTextLine row = layout.lineForTextPosition(column);
     if (!row.isValid())

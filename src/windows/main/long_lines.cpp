@@ -91,7 +91,7 @@ LongLines::Part LongLines::part(qsizetype first, qsizetype end)
     if (first > 0 && first < m_text.size() && m_text.at(first).isLowSurrogate())
         --first;
     end = std::clamp<qsizetype>(end, first, m_text.size());
-    return {first, end - first, xOf(first)};
+    return {first, end - first, xOf(first), end == m_text.size()};
 }
 
 LongLines::Part LongLines::around(qreal left, qreal right)

@@ -44,6 +44,8 @@ public:
         qsizetype from = 0;
         qsizetype count = 0;
         qreal x = 0;
+        // Whether the part goes on to the line's end.
+        bool reachesEnd = true;
     };
     // Of the long line asked for last:
     // the part that covers the pixels from left to right of it.
