@@ -290,7 +290,7 @@ FileReadResult SmbFileAccess::readStart(const QString& path, qsizetype maxBytes)
         return readError;
     });
     if (error)
-        return {{}, failure(QStringLiteral("read"), path, error)};
+        return {{}, failure(QStringLiteral("read"), Effect::looks, path, error)};
     return {std::move(*bytes), {}};
 }
 
@@ -315,7 +315,7 @@ FileError SmbFileAccess::writeAll(const QString& path, const QByteArray& bytes, 
         return {};
     // The server answers an exclusive create over a folder with "is a directory": the name is taken.
     const bool taken = mode == Create::newOnly && error == EISDIR;
-    return failure(QStringLiteral("write"), path, taken ? EEXIST : error);
+    return failure(QStringLiteral("write"), Effect::changes, path, taken ? EEXIST : error);
 }
 
 // The library's rename onto an existing file deletes the target first and then renames, so for a moment
@@ -346,7 +346,7 @@ FileError SmbFileAccess::replace(const QString& source, const QString& target, c
     // A rename fails this way while another client has the file open, until it closes it. The temporary
     // file was just written, so a refusal does not mean that this login may not write here either.
     const bool inUse = error == EEXIST || isRefused(error);
-    FileError result = failure(QStringLiteral("write"), target, inUse ? EBUSY : error);
+    FileError result = failure(QStringLiteral("write"), Effect::changes, target, inUse ? EBUSY : error);
     result.message += QStringLiteral(" (renaming %1 over it)").arg(source);
     return result;
 }
@@ -363,7 +363,7 @@ FileError SmbFileAccess::remove(const QString& path)
             return 0;
         return errno == ENOTDIR ? unlinkError : lastError();
     });
-    return error ? failure(QStringLiteral("remove"), path, error) : FileError{};
+    return error ? failure(QStringLiteral("remove"), Effect::changes, path, error) : FileError{};
 }
 
 FileTimeResult SmbFileAccess::modificationTime(const QString& path)
@@ -372,7 +372,7 @@ FileTimeResult SmbFileAccess::modificationTime(const QString& path)
     const auto status = std::make_shared<struct stat>();
     if (const int error =
             runFor(path, [url, status](SMBCCTX* context) { return statUrl(context, url, *status); }))
-        return {0, failure(QStringLiteral("read the time of"), path, error)};
+        return {0, failure(QStringLiteral("read the time of"), Effect::looks, path, error)};
     return {qint64(status->st_mtim.tv_sec) * 1000 + status->st_mtim.tv_nsec / 1000000, {}};
 }
 
@@ -394,7 +394,7 @@ FileListResult SmbFileAccess::listBeside(const QString& path, const QString& pre
         return 0;
     });
     if (error)
-        return {{}, failure(QStringLiteral("list the folder of"), path, error)};
+        return {{}, failure(QStringLiteral("list the folder of"), Effect::looks, path, error)};
     return {std::move(*names), {}};
 }
 
@@ -431,13 +431,10 @@ int SmbFileAccess::runFor(const QString& path, const std::function<int(SMBCCTX*)
     return withTicket;
 }
 
-FileError SmbFileAccess::failure(const QString& action, const QString& path, int errorNumber)
+FileError SmbFileAccess::failure(const QString& action, Effect effect, const QString& path, int errorNumber)
 {
     const ServerSharePath where = ServerSharePath::parse(path);
-    // Reads, time and listing actions change nothing.
-    const bool changing =
-        !action.startsWith(QLatin1String("read")) && !action.startsWith(QLatin1String("list"));
-    const Diagnosis diagnosis = diagnose(m_library, where, errorNumber, changing);
+    const Diagnosis diagnosis = diagnose(m_library, where, errorNumber, effect == Effect::changes);
     return {diagnosis.kind, QStringLiteral("Cannot %1 %2: %3.")
                                 .arg(action, path, reasonFor(diagnosis.cause, diagnosis.errorNumber, where))};
 }

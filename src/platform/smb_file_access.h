@@ -27,7 +27,13 @@ public:
     bool callsLeftRunning() const;
 
 private:
-    FileError failure(const QString& action, const QString& path, int errorNumber);
+    // Whether the call that failed was to change the share: a guest refused a change hears more.
+    enum class Effect
+    {
+        looks,
+        changes,
+    };
+    FileError failure(const QString& action, Effect effect, const QString& path, int errorNumber);
     int runFor(const QString& path, const std::function<int(SMBCCTX*)>& call);
 
     SmbContext m_library;
