@@ -147,10 +147,14 @@ Status accessDenied(const std::filesystem::path& path, Wanted wanted)
     return {Failure::refused, describe(ERROR_ACCESS_DENIED)};
 }
 
+Status errorOn(DWORD error, const std::filesystem::path& path, Wanted wanted)
+{
+    return error == ERROR_ACCESS_DENIED ? accessDenied(path, wanted) : fromError(error);
+}
+
 Status lastErrorOn(const std::filesystem::path& path, Wanted wanted)
 {
-    const DWORD error = GetLastError();
-    return error == ERROR_ACCESS_DENIED ? accessDenied(path, wanted) : fromError(error);
+    return errorOn(GetLastError(), path, wanted);
 }
 
 // The headers name this class only for some targets; its value is fixed by the system.
@@ -248,9 +252,20 @@ Status replace(const std::filesystem::path& source, const std::filesystem::path&
     }
 }
 
-// Without MOVEFILE_REPLACE_EXISTING the move fails on an existing target, on every file system.
+// A hard link fails on an existing name in one step. A move without MOVEFILE_REPLACE_EXISTING does
+// too on Windows' own file systems, but Wine looks for the target before it renames, so a Linux copy's
+// lock made in between would be replaced; the move stays for file systems without hard links (FAT).
 std::optional<Status> moveToNew(const std::filesystem::path& source, const std::filesystem::path& target)
 {
+    if (CreateHardLinkW(target.c_str(), source.c_str(), nullptr)) {
+        DeleteFileW(source.c_str());
+        return Status{};
+    }
+    const DWORD error = GetLastError();
+    const bool noHardLinks =
+        error == ERROR_INVALID_FUNCTION || error == ERROR_NOT_SUPPORTED || error == ERROR_TOO_MANY_LINKS;
+    if (!noHardLinks)
+        return errorOn(error, target, Wanted::itsName);
     if (MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH))
         return Status{};
     return lastErrorOn(target, Wanted::itsName);
