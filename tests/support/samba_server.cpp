@@ -437,6 +437,31 @@ void SambaServer::freeze(bool frozen)
         ::kill(pid, frozen ? SIGSTOP : SIGCONT);
 }
 
+SambaServer::Load SambaServer::load() const
+{
+    Load load;
+    const double ticksPerSecond = double(::sysconf(_SC_CLK_TCK));
+    for (const pid_t pid : sessionMembers(m_session)) {
+        const QString folder = QStringLiteral("/proc/%1/").arg(pid);
+        QFile io(folder + QStringLiteral("io"));
+        if (io.open(QIODevice::ReadOnly)) {
+            for (const QByteArray& line : io.readAll().split('\n')) {
+                if (line.startsWith("rchar: "))
+                    load.bytesRead += line.mid(7).toLongLong();
+            }
+        }
+        QFile stat(folder + QStringLiteral("stat"));
+        if (stat.open(QIODevice::ReadOnly)) {
+            // utime and stime are the 14th and 15th fields, the 12th and 13th after the name.
+            const QByteArray line = stat.readAll();
+            const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+            if (fields.size() > 12)
+                load.cpuSeconds += (fields[11].toLongLong() + fields[12].toLongLong()) / ticksPerSecond;
+        }
+    }
+    return load;
+}
+
 bool SambaServer::running() const
 {
     return m_smbd && m_smbd->state() == QProcess::Running;

@@ -40,6 +40,15 @@ public:
     // hangs, or a network that drops every packet.
     void freeze(bool frozen);
 
+    // What smbd and its forks have done since they started: bytes read by their system calls (the files
+    // served and the requests) and CPU time.
+    struct Load
+    {
+        qint64 bytesRead = 0;
+        double cpuSeconds = 0;
+    };
+    Load load() const;
+
     QString guestFolder() const;
     QString loginFolder() const;
     // HOME for clients: holds .smb/smb.conf, which libsmbclient reads instead of /etc/samba/smb.conf.
