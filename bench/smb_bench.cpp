@@ -2,7 +2,7 @@
 // Samba's own smbclient fetching the same file, for logs of 1 KB, 1 MB and 10 MB.
 #include "bench_support.h"
 #include "livelog/live_log.h"
-#include "platform/system_file_access.h"
+#include "platform/files/system_file_access.h"
 #include "support/samba_server.h"
 
 #include <QCoreApplication>

@@ -1,10 +1,10 @@
 #include "command_line.h"
 #include "platform/end_process_now.h"
+#include "platform/files/system_file_access.h"
 #include "platform/large_buffers.h"
-#include "platform/message_box_reporter.h"
 #include "platform/qsettings_store.h"
-#include "platform/system_file_access.h"
-#include "platform/system_window_order.h"
+#include "platform/window_order/system_window_order.h"
+#include "windows/common/message_box_reporter.h"
 #include "windows/main/background_reader.h"
 #include "windows/main/main_window.h"
 

@@ -4,7 +4,7 @@
 //   post_helper forever FOLDER PREFIX       posts PREFIX-1, PREFIX-2, ... until it is killed
 // Both print "ready" once they are about to start.
 #include "livelog/live_log.h"
-#include "platform/system_file_access.h"
+#include "platform/files/system_file_access.h"
 
 #include <QCoreApplication>
 #include <cstdio>

@@ -5,8 +5,8 @@
 //   second_copy close-at LEFT  moves the window to LEFT pixels, prints "ready", and closes once a line
 //                              arrives on standard input, so that several copies close at one moment
 #include "fakes/recording_reporter.h"
+#include "platform/files/system_file_access.h"
 #include "platform/qsettings_store.h"
-#include "platform/system_file_access.h"
 #include "support/settings_folder.h"
 #include "windows/main/live_view.h"
 #include "windows/main/main_window.h"

@@ -1,5 +1,5 @@
 #include "livelog/live_log.h"
-#include "platform/local_file_access.h"
+#include "platform/files/local_file_access.h"
 #include "support/writer_processes.h"
 
 #include <QDir>

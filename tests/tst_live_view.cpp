@@ -1,5 +1,5 @@
-#include "livelog/code_page.h"
 #include "livelog/live_log_format.h"
+#include "text/code_page.h"
 #include "windows/main/live_view.h"
 
 #include <QApplication>

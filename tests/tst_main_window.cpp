@@ -1,4 +1,3 @@
-#include "livelog/status_texts.h"
 #include "support/background_jobs.h"
 #include "support/main_window_fixture.h"
 #include "support/platform_texts.h"
@@ -6,6 +5,7 @@
 #include "windows/common/tick_box.h"
 #include "windows/main/background_reader.h"
 #include "windows/main/live_view.h"
+#include "windows/main/status_texts.h"
 #include "windows/settings/settings_window.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
-#include "platform/message_box_reporter.h"
 #include "support/background_jobs.h"
 #include "support/main_window_fixture.h"
+#include "windows/common/message_box_reporter.h"
 
 #include <QAbstractButton>
 #include <QApplication>

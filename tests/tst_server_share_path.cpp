@@ -1,4 +1,4 @@
-#include "platform/server_share_path.h"
+#include "platform/files/server_share_path.h"
 
 #include <QTest>
 

@@ -1,8 +1,8 @@
 #include "livelog/live_log.h"
 
 #include "livelog/live_log_format.h"
-#include "platform/message_text.h"
-#include "platform/native_file_ops.h"
+#include "platform/files/native_file_ops.h"
+#include "text/message_text.h"
 
 namespace {
 

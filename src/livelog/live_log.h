@@ -1,7 +1,7 @@
 #pragma once
 
 #include "livelog/log_lock.h"
-#include "platform/file_access.h"
+#include "platform/files/file_access.h"
 
 // The three operations that touch the live log, each building the path afresh from the share location.
 // Posts and clears of all workstations take turns through a lock beside the log, and each rewrite

@@ -1,7 +1,7 @@
 #include "livelog/log_lock.h"
 
-#include "platform/message_text.h"
-#include "platform/native_file_ops.h"
+#include "platform/files/native_file_ops.h"
+#include "text/message_text.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>

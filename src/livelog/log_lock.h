@@ -1,7 +1,7 @@
 #pragma once
 
 #include "livelog/busy_retry.h"
-#include "platform/file_access.h"
+#include "platform/files/file_access.h"
 
 #include <chrono>
 #include <optional>

@@ -1,7 +1,7 @@
 #include "settings/share_config.h"
 
-#include "livelog/code_page.h"
-#include "platform/message_text.h"
+#include "text/code_page.h"
+#include "text/message_text.h"
 
 #include <QDir>
 

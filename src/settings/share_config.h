@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/file_access.h"
+#include "platform/files/file_access.h"
 
 // The share configuration file: a share location in a file of its own, read from the folder the program
 // was started in and never written.

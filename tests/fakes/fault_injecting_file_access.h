@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/local_file_access.h"
+#include "platform/files/local_file_access.h"
 
 #include <QMutex>
 #include <QMutexLocker>

@@ -2,7 +2,7 @@
 
 #include "check.h"
 #include "livelog/busy_retry.h"
-#include "platform/native_file_ops.h"
+#include "platform/files/native_file_ops.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,7 +1,7 @@
 #include "window_checks.h"
 
 #include "check.h"
-#include "platform/win32_window_order.h"
+#include "platform/window_order/win32_window_order.h"
 #include "windows/compact/always_on_top_tick.h"
 
 #include <cstdio>

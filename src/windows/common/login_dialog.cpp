@@ -1,7 +1,7 @@
 #include "windows/common/login_dialog.h"
 
-#include "platform/message_text.h"
-#include "platform/modal_frame.h"
+#include "text/message_text.h"
+#include "windows/common/modal_frame.h"
 
 #include <QDialogButtonBox>
 #include <QFormLayout>

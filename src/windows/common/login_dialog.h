@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/file_access.h"
-#include "platform/share_logins.h"
+#include "platform/files/file_access.h"
+#include "platform/files/share_logins.h"
 #include "windows/common/background_job.h"
 
 #include <QDialog>

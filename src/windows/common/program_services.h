@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/no_share_logins.h"
-#include "platform/null_window_order.h"
+#include "platform/files/no_share_logins.h"
+#include "platform/window_order/null_window_order.h"
 
 class FileAccess;
 class MessageReporter;

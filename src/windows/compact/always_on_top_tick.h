@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/window_order.h"
+#include "platform/window_order/window_order.h"
 
 namespace AlwaysOnTop {
 

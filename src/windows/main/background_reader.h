@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/file_access.h"
+#include "platform/files/file_access.h"
 
 #include <QList>
 #include <QObject>

@@ -1,7 +1,7 @@
 #include "windows/main/log_lines.h"
 
-#include "livelog/code_page.h"
 #include "livelog/live_log_format.h"
+#include "text/code_page.h"
 
 #include <algorithm>
 #include <cstring>

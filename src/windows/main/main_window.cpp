@@ -1,12 +1,11 @@
 #include "windows/main/main_window.h"
 
-#include "livelog/code_page.h"
 #include "livelog/live_log.h"
 #include "livelog/live_log_format.h"
-#include "livelog/status_texts.h"
 #include "platform/message_reporter.h"
-#include "platform/message_text.h"
-#include "platform/window_order.h"
+#include "platform/window_order/window_order.h"
+#include "text/code_page.h"
+#include "text/message_text.h"
 #include "windows/common/accessible_window.h"
 #include "windows/common/background_job.h"
 #include "windows/common/clickable_label.h"
@@ -20,6 +19,7 @@
 #include "windows/compact/compact_window.h"
 #include "windows/main/background_reader.h"
 #include "windows/main/live_view.h"
+#include "windows/main/status_texts.h"
 #include "windows/settings/settings_window.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/file_access.h"
+#include "platform/files/file_access.h"
 #include "settings/settings.h"
 #include "windows/common/program_services.h"
 

@@ -1,0 +1,440 @@
+#include "platform/files/smb_file_access.h"
+
+#include "platform/files/server_share_path.h"
+
+#include <QRegularExpression>
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <fcntl.h>
+#include <libsmbclient.h>
+#include <limits>
+#include <memory>
+#include <sys/stat.h>
+#include <thread>
+
+namespace {
+
+// Reads start small, as most logs are, and grow so that a large log takes few round trips.
+constexpr qsizetype firstReadChunk = 1 << 16;
+constexpr qsizetype largestReadChunk = 1 << 23;
+
+// A failed call that left errno unset must still fail.
+int lastError()
+{
+    return errno ? errno : EIO;
+}
+
+QByteArray urlOf(const QString& path)
+{
+    return ServerSharePath::parse(path).smbUrl();
+}
+
+QString describeErrno(int errorNumber)
+{
+    return QString::fromLocal8Bit(std::strerror(errorNumber));
+}
+
+bool isConnectionFailure(int errorNumber)
+{
+    switch (errorNumber) {
+    case ECONNREFUSED:
+    case ETIMEDOUT:
+    case EHOSTUNREACH:
+    case ENETUNREACH:
+    case EHOSTDOWN:
+    case ECONNRESET:
+    case ECONNABORTED:
+    case EPIPE:
+    case ENOTCONN:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool isMissing(int errorNumber)
+{
+    return errorNumber == ENOENT || errorNumber == ENOTDIR || errorNumber == ENODEV || errorNumber == ENXIO;
+}
+
+bool isRefused(int errorNumber)
+{
+    return errorNumber == EACCES || errorNumber == EPERM;
+}
+
+// Reads until the end of the file or maxBytes: a size from the server's metadata may be old.
+int readWhole(SMBCCTX* context, SMBCFILE* file, QByteArray& bytes, qsizetype maxBytes)
+{
+    for (qsizetype chunk = firstReadChunk;; chunk = std::min(chunk * 2, largestReadChunk)) {
+        const qsizetype before = bytes.size();
+        const qsizetype wanted = std::min(chunk, maxBytes - before);
+        if (wanted <= 0)
+            return 0;
+        bytes.resize(before + wanted);
+        const ssize_t got = smbc_getFunctionRead(context)(context, file, bytes.data() + before, wanted);
+        if (got < 0) {
+            bytes.clear();
+            return lastError();
+        }
+        bytes.resize(before + got);
+        if (got == 0)
+            return 0;
+    }
+}
+
+int writeWhole(SMBCCTX* context, SMBCFILE* file, const QByteArray& bytes)
+{
+    qsizetype written = 0;
+    while (written < bytes.size()) {
+        const ssize_t put = smbc_getFunctionWrite(context)(context, file, bytes.constData() + written,
+                                                           bytes.size() - written);
+        if (put <= 0)
+            return put < 0 ? lastError() : EIO;
+        written += put;
+    }
+    return 0;
+}
+
+int statUrl(SMBCCTX* context, const QByteArray& url, struct stat& status)
+{
+    return smbc_getFunctionStat(context)(context, url.constData(), &status) < 0 ? lastError() : 0;
+}
+
+int unlinkUrl(SMBCCTX* context, const QByteArray& url)
+{
+    return smbc_getFunctionUnlink(context)(context, url.constData()) < 0 ? lastError() : 0;
+}
+
+int renameUrl(SMBCCTX* context, const QByteArray& from, const QByteArray& to)
+{
+    return smbc_getFunctionRename(context)(context, from.constData(), context, to.constData()) < 0
+               ? lastError()
+               : 0;
+}
+
+// A reader that fell back to the old log may have it open for a moment.
+void unlinkSoon(SMBCCTX* context, const QByteArray& url)
+{
+    for (const int pauseMs : {0, 10, 50, 100}) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
+        if (unlinkUrl(context, url) != EBUSY)
+            return;
+    }
+}
+
+// An IPv4 or IPv6 address rather than a name.
+bool isAddress(const QString& server)
+{
+    static const QRegularExpression ipv4(QStringLiteral("^\\d{1,3}(\\.\\d{1,3}){3}$"));
+    return server.contains(QLatin1Char(':')) || ipv4.match(server).hasMatch();
+}
+
+FileError::Kind kindOfErrno(int errorNumber)
+{
+    switch (errorNumber) {
+    case ENOSPC:
+    case EDQUOT:
+        return FileError::Kind::noSpace;
+    case EROFS:
+        return FileError::Kind::readOnly;
+    case EISDIR:
+        return FileError::Kind::notAFile;
+    default:
+        return FileError::Kind::other;
+    }
+}
+
+int statErrno(SmbContext& library, const QByteArray& url)
+{
+    return library.run([url](SMBCCTX* context) {
+        struct stat status = {};
+        return statUrl(context, url, status);
+    });
+}
+
+// Why a call failed, each with a sentence of its own.
+enum class Cause
+{
+    badLocation,
+    unreachable,
+    exists,
+    inUse,
+    beingDeleted,
+    noSuchServerOrShare,
+    noSuchShare,
+    loginAsked,
+    loginRefused,
+    guestCannotChange,
+    accessDenied,
+    folderMissing,
+    fileMissing,
+    // Anything else, told by the system's text for the error number.
+    described,
+};
+
+struct Diagnosis
+{
+    FileError::Kind kind;
+    Cause cause;
+    // The error number that unreachable and described tell of.
+    int errorNumber = 0;
+};
+
+// Text only: everything it needs was found out before.
+QString reasonFor(Cause cause, int errorNumber, const ServerSharePath& where)
+{
+    const QString share = where.shareRoot().shareLocation();
+    switch (cause) {
+    case Cause::badLocation:
+        return QStringLiteral("a network location needs the form \\\\SERVER\\Share");
+    case Cause::unreachable:
+        return QStringLiteral("the server %1 cannot be reached (%2)")
+            .arg(where.server, describeErrno(errorNumber));
+    case Cause::exists:
+        return QStringLiteral("the file is there already");
+    case Cause::inUse:
+        return QStringLiteral("another program has the file open");
+    case Cause::beingDeleted:
+        return QStringLiteral("the file is being deleted or is in use");
+    case Cause::noSuchServerOrShare:
+        return QStringLiteral("no server named %1 can be found, or it has no share named %2")
+            .arg(where.server, where.share);
+    case Cause::noSuchShare:
+        return QStringLiteral("the server %1 has no share named %2").arg(where.server, where.share);
+    case Cause::loginAsked:
+        return QStringLiteral("the server %1 asks for a user name and password for %2")
+            .arg(where.server, share);
+    case Cause::loginRefused:
+        return QStringLiteral("the server %1 refused the login for %2").arg(where.server, share);
+    case Cause::guestCannotChange:
+        return QStringLiteral(
+                   "the server %1 lets guests into %2 but not change anything there: the share may "
+                   "be read-only, or a user name and password may be allowed to")
+            .arg(where.server, share);
+    case Cause::accessDenied:
+        return QStringLiteral("access denied");
+    case Cause::folderMissing:
+        return QStringLiteral("its folder does not exist");
+    case Cause::fileMissing:
+        return QStringLiteral("the file does not exist");
+    case Cause::described:
+        break;
+    }
+    return describeErrno(errorNumber);
+}
+
+// The library reports a missing share, a missing folder and a missing file alike, and a refused login
+// like a refused file: asking the server for the share and the folder tells them apart. Builds no text.
+Diagnosis diagnose(SmbContext& library, const ServerSharePath& where, int errorNumber, bool changing)
+{
+    using Kind = FileError::Kind;
+    if (where.server.isEmpty() || where.share.isEmpty())
+        return {Kind::other, Cause::badLocation};
+    if (isConnectionFailure(errorNumber))
+        return {Kind::serverUnreachable, Cause::unreachable, errorNumber};
+    if (errorNumber == EEXIST)
+        return {Kind::alreadyExists, Cause::exists};
+    if (errorNumber == EBUSY || errorNumber == ETXTBSY)
+        return {Kind::busy, Cause::inUse};
+    if (!isMissing(errorNumber) && !isRefused(errorNumber) && errorNumber != EINVAL)
+        return {kindOfErrno(errorNumber), Cause::described, errorNumber};
+
+    const int shareError = statErrno(library, where.shareRoot().smbUrl());
+    const bool hasLogin = library.hasLogin(where.server, where.share);
+    if (isConnectionFailure(shareError))
+        return {Kind::serverUnreachable, Cause::unreachable, shareError};
+    // The library's catch-all: for a file in a share that answers, it is one being deleted while
+    // another client still has it open, which passes like any file in use.
+    if (errorNumber == EINVAL && shareError == 0)
+        return {Kind::busy, Cause::beingDeleted};
+    // The library reports a server name that nothing on the network answers to like a missing share.
+    if ((shareError == EINVAL || isMissing(shareError)) && !isAddress(where.server))
+        return {Kind::other, Cause::noSuchServerOrShare};
+    if (isMissing(shareError))
+        return {Kind::other, Cause::noSuchShare};
+    if (isRefused(shareError))
+        return {Kind::loginNeeded, hasLogin ? Cause::loginRefused : Cause::loginAsked};
+    // A guest may enter the share and still not reach this file; a login may.
+    // The library does not tell a read-only share from one that guests may only read (neither its volume
+    // flags nor the file attributes show it), so a guest hears both.
+    if (isRefused(errorNumber) && !hasLogin && changing)
+        return {Kind::loginNeeded, Cause::guestCannotChange};
+    if (isRefused(errorNumber))
+        return {hasLogin ? Kind::refused : Kind::loginNeeded, Cause::accessDenied};
+    if (!isMissing(errorNumber))
+        return {kindOfErrno(errorNumber), Cause::described, errorNumber};
+    if (where.elements.size() > 1 && isMissing(statErrno(library, where.folder().smbUrl())))
+        return {Kind::other, Cause::folderMissing};
+    return {Kind::missing, Cause::fileMissing};
+}
+
+} // namespace
+
+FileReadResult SmbFileAccess::readAll(const QString& path)
+{
+    return readStart(path, std::numeric_limits<qsizetype>::max());
+}
+
+FileReadResult SmbFileAccess::readStart(const QString& path, qsizetype maxBytes)
+{
+    const QByteArray url = urlOf(path);
+    const auto bytes = std::make_shared<QByteArray>();
+    const int error = runFor(path, [url, bytes, maxBytes](SMBCCTX* context) {
+        SMBCFILE* file = smbc_getFunctionOpen(context)(context, url.constData(), O_RDONLY, 0);
+        if (!file)
+            return lastError();
+        const int readError = readWhole(context, file, *bytes, maxBytes);
+        smbc_getFunctionClose(context)(context, file);
+        return readError;
+    });
+    if (error)
+        return {{}, failure(QStringLiteral("read"), Effect::looks, path, error)};
+    return {std::move(*bytes), {}};
+}
+
+FileError SmbFileAccess::writeAll(const QString& path, const QByteArray& bytes, Create mode)
+{
+    const QByteArray url = urlOf(path);
+    const int flags = O_WRONLY | O_CREAT | (mode == Create::newOnly ? O_EXCL : O_TRUNC);
+    const int error = runFor(path, [url, bytes, flags, mode](SMBCCTX* context) {
+        SMBCFILE* file = smbc_getFunctionOpen(context)(context, url.constData(), flags, 0666);
+        if (!file)
+            return lastError();
+        int writeError = writeWhole(context, file, bytes);
+        // The library has no flush: each write is answered by the server, and the close by the server's
+        // own close of the file.
+        if (smbc_getFunctionClose(context)(context, file) < 0 && !writeError)
+            writeError = lastError();
+        if (writeError && mode == Create::newOnly)
+            unlinkUrl(context, url);
+        return writeError;
+    });
+    if (!error)
+        return {};
+    // The server answers an exclusive create over a folder with "is a directory": the name is taken.
+    const bool taken = mode == Create::newOnly && error == EISDIR;
+    return failure(QStringLiteral("write"), Effect::changes, path, taken ? EEXIST : error);
+}
+
+// The library's rename onto an existing file deletes the target first and then renames, so for a moment
+// there would be no target, and a crash in between would leave none. The old target is moved aside
+// instead, where readers and the next writer find it.
+FileError SmbFileAccess::replace(const QString& source, const QString& target, const QString& aside)
+{
+    const QByteArray sourceUrl = urlOf(source);
+    const QByteArray targetUrl = urlOf(target);
+    const QByteArray asideUrl = urlOf(aside);
+    const int error = runFor(target, [sourceUrl, targetUrl, asideUrl](SMBCCTX* context) {
+        const int asideError = renameUrl(context, targetUrl, asideUrl);
+        if (asideError && !isMissing(asideError))
+            return asideError;
+        const bool hadTarget = !asideError;
+        if (const int renameError = renameUrl(context, sourceUrl, targetUrl)) {
+            if (hadTarget)
+                renameUrl(context, asideUrl, targetUrl);
+            return renameError;
+        }
+        // Should a reader hold it open longer, the next post's replace moves over it.
+        if (hadTarget)
+            unlinkSoon(context, asideUrl);
+        return 0;
+    });
+    if (!error)
+        return {};
+    // A rename fails this way while another client has the file open, until it closes it. The temporary
+    // file was just written, so a refusal does not mean that this login may not write here either.
+    const bool inUse = error == EEXIST || isRefused(error);
+    FileError result = failure(QStringLiteral("write"), Effect::changes, target, inUse ? EBUSY : error);
+    result.message += QStringLiteral(" (renaming %1 over it)").arg(source);
+    return result;
+}
+
+FileError SmbFileAccess::remove(const QString& path)
+{
+    const QByteArray url = urlOf(path);
+    const int error = runFor(path, [url](SMBCCTX* context) {
+        const int unlinkError = unlinkUrl(context, url);
+        if (unlinkError != EISDIR && unlinkError != EPERM)
+            return unlinkError;
+        // A folder in a file's place: only an empty one goes.
+        if (smbc_getFunctionRmdir(context)(context, url.constData()) == 0)
+            return 0;
+        return errno == ENOTDIR ? unlinkError : lastError();
+    });
+    return error ? failure(QStringLiteral("remove"), Effect::changes, path, error) : FileError{};
+}
+
+FileTimeResult SmbFileAccess::modificationTime(const QString& path)
+{
+    const QByteArray url = urlOf(path);
+    const auto status = std::make_shared<struct stat>();
+    if (const int error =
+            runFor(path, [url, status](SMBCCTX* context) { return statUrl(context, url, *status); }))
+        return {0, failure(QStringLiteral("read the time of"), Effect::looks, path, error)};
+    return {qint64(status->st_mtim.tv_sec) * 1000 + status->st_mtim.tv_nsec / 1000000, {}};
+}
+
+FileListResult SmbFileAccess::listBeside(const QString& path, const QString& prefix)
+{
+    const QByteArray folderUrl = ServerSharePath::parse(path).folder().smbUrl();
+    const auto names = std::make_shared<QStringList>();
+    const int error = runFor(path, [folderUrl, prefix, names](SMBCCTX* context) {
+        SMBCFILE* folder = smbc_getFunctionOpendir(context)(context, folderUrl.constData());
+        if (!folder)
+            return lastError();
+        while (const smbc_dirent* entry = smbc_getFunctionReaddir(context)(context, folder)) {
+            // The name is declared as a one-char array: as an array Qt would take just that one char.
+            const QString name = QString::fromUtf8(static_cast<const char*>(entry->name));
+            if (entry->smbc_type == SMBC_FILE && name.startsWith(prefix))
+                names->append(name);
+        }
+        smbc_getFunctionClosedir(context)(context, folder);
+        return 0;
+    });
+    if (error)
+        return {{}, failure(QStringLiteral("list the folder of"), Effect::looks, path, error)};
+    return {std::move(*names), {}};
+}
+
+bool SmbFileAccess::canNeedLogin(const QString& shareLocation) const
+{
+    return ServerSharePath::isServerSharePath(shareLocation);
+}
+
+void SmbFileAccess::remember(const QString& shareLocation, const ShareLogin& login)
+{
+    const ServerSharePath where = ServerSharePath::parse(shareLocation);
+    m_library.remember(where.server, where.share, login);
+}
+
+// A share that refuses the anonymous login may take the user's Kerberos ticket: the call is tried once
+// more with it before the refusal counts. A refused file in a share that lets the user in is no reason.
+bool SmbFileAccess::callsLeftRunning() const
+{
+    return m_library.callsLeftRunning();
+}
+
+int SmbFileAccess::runFor(const QString& path, const std::function<int(SMBCCTX*)>& call)
+{
+    const int error = m_library.run(call);
+    if (!isRefused(error))
+        return error;
+    const ServerSharePath share = ServerSharePath::parse(path).shareRoot();
+    if (!isRefused(statErrno(m_library, share.smbUrl())) ||
+        !m_library.offerKerberos(share.server, share.share))
+        return error;
+    const int withTicket = m_library.run(call);
+    if (isRefused(withTicket) && isRefused(statErrno(m_library, share.smbUrl())))
+        m_library.withdrawKerberos(share.server, share.share);
+    return withTicket;
+}
+
+FileError SmbFileAccess::failure(const QString& action, Effect effect, const QString& path, int errorNumber)
+{
+    const ServerSharePath where = ServerSharePath::parse(path);
+    const Diagnosis diagnosis = diagnose(m_library, where, errorNumber, effect == Effect::changes);
+    return {diagnosis.kind, QStringLiteral("Cannot %1 %2: %3.")
+                                .arg(action, path, reasonFor(diagnosis.cause, diagnosis.errorNumber, where))};
+}
