@@ -1,10 +1,10 @@
 #include "livelog/status_texts.h"
+#include "session/file_worker.h"
+#include "session/interval_timer.h"
 #include "support/background_jobs.h"
 #include "support/main_window_fixture.h"
 #include "support/platform_texts.h"
-#include "windows/common/interval_timer.h"
 #include "windows/common/tick_box.h"
-#include "windows/main/background_reader.h"
 #include "windows/main/live_view.h"
 #include "windows/settings/settings_window.h"
 
@@ -363,10 +363,11 @@ void MainWindowTest::deadShareDoesNotFreezeTheWindow()
     MemorySettingsStore store;
     store.values().insert("BD_CHATSLATE_SHARE", "/hanging");
     store.values().insert("AUTO_REFRESH_TICKBOX", "1");
-    HangingFileAccess files;
+    const auto sharedFiles = std::make_shared<HangingFileAccess>();
+    HangingFileAccess& files = *sharedFiles;
     RecordingReporter messages;
     {
-        MainWindow window({store, files, messages}, MainWindowFixture::refreshInterval);
+        MainWindow window({store, sharedFiles, messages}, MainWindowFixture::refreshInterval);
         window.show();
         auto* timer = window.findChild<IntervalTimer*>("MAIN_TEXT_REFRESH_TIMER");
         auto* autoRefresh = window.findChild<TickBox*>("AUTO_REFRESH_TICKBOX");
@@ -413,10 +414,11 @@ void MainWindowTest::postWaitsOffTheWindowsThread()
     MemorySettingsStore store;
     store.values().insert("BD_CHATSLATE_SHARE", share.path());
     store.values().insert("AUTO_REFRESH_TICKBOX", "1");
-    HangingLockFileAccess files;
+    const auto sharedFiles = std::make_shared<HangingLockFileAccess>();
+    HangingLockFileAccess& files = *sharedFiles;
     QVERIFY(!files.writeAll(logPath, "\r\n", FileAccess::Create::replacingContent).failed());
     RecordingReporter messages;
-    auto window = std::make_unique<MainWindow>(ProgramServices{store, files, messages},
+    auto window = std::make_unique<MainWindow>(ProgramServices{store, sharedFiles, messages},
                                                MainWindowFixture::refreshInterval);
     window->show();
     auto* post = window->findChild<QPushButton*>("CHATSLATE_BUTTON");
@@ -480,12 +482,13 @@ void MainWindowTest::stuckReadsAreGivenUpOn()
     MemorySettingsStore store;
     store.values().insert("BD_CHATSLATE_SHARE", share.path());
     store.values().insert("AUTO_REFRESH_TICKBOX", "1");
-    StuckShare files;
+    const auto sharedFiles = std::make_shared<StuckShare>();
+    StuckShare& files = *sharedFiles;
     RecordingReporter messages;
     files.setStuck(true);
     {
-        MainWindow window({store, files, messages});
-        window.findChild<BackgroundReader*>()->setTimeLimit(std::chrono::milliseconds(50));
+        MainWindow window({store, sharedFiles, messages});
+        window.findChild<FileWorker*>()->setReadTimeLimit(std::chrono::milliseconds(50));
         window.show();
         auto* timer = window.findChild<IntervalTimer*>("MAIN_TEXT_REFRESH_TIMER");
         auto* view = window.findChild<LiveView*>("BD_CHATSLATE_LIVE_TEXTBOX");
@@ -520,9 +523,10 @@ void MainWindowTest::refreshUnderWayIsReadAgainAfterTheSettings()
     MemorySettingsStore store;
     store.values().insert("BD_CHATSLATE_SHARE", share.path());
     store.values().insert("AUTO_REFRESH_TICKBOX", "1");
-    StuckShare files;
+    const auto sharedFiles = std::make_shared<StuckShare>();
+    StuckShare& files = *sharedFiles;
     RecordingReporter messages;
-    MainWindow window({store, files, messages}, MainWindowFixture::refreshInterval);
+    MainWindow window({store, sharedFiles, messages}, MainWindowFixture::refreshInterval);
     window.show();
     QTest::mouseClick(window.findChild<TickBox*>("AUTO_REFRESH_TICKBOX"), Qt::LeftButton);
     files.setStuck(true);

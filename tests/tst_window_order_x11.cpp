@@ -4,7 +4,7 @@
 #include "platform/message_box_reporter.h"
 #include "platform/system_window_order.h"
 #include "platform/x11_window_order.h"
-#include "windows/common/interval_timer.h"
+#include "session/interval_timer.h"
 #include "windows/common/login_dialog.h"
 #include "windows/common/tick_box.h"
 #include "windows/compact/compact_window.h"
@@ -148,7 +148,7 @@ private slots:
 
 private:
     MemorySettingsStore m_store;
-    LocalFileAccess m_files;
+    std::shared_ptr<LocalFileAccess> m_files = std::make_shared<LocalFileAccess>();
     RecordingReporter m_messages;
     std::unique_ptr<WindowOrder> m_order;
     std::unique_ptr<MainWindow> m_window;

@@ -1,9 +1,9 @@
 #include "support/main_window_fixture.h"
 
 #include "livelog/live_log_format.h"
+#include "session/interval_timer.h"
 #include "support/background_jobs.h"
 #include "support/platform_texts.h"
-#include "windows/common/interval_timer.h"
 #include "windows/common/tick_box.h"
 #include "windows/main/live_view.h"
 
@@ -47,8 +47,8 @@ void MainWindowFixture::storeShare(const QString& share)
 
 MainWindow* MainWindowFixture::open()
 {
-    m_window = std::make_unique<MainWindow>(ProgramServices{settingsStore, files, messages, windowOrder},
-                                            refreshInterval);
+    m_window = std::make_unique<MainWindow>(
+        ProgramServices{settingsStore, sharedFiles, messages, windowOrder}, refreshInterval);
     m_window->show();
     return m_window.get();
 }

@@ -66,7 +66,9 @@ public:
     static constexpr std::chrono::milliseconds refreshInterval{20};
 
     MemorySettingsStore settingsStore;
-    FaultInjectingFileAccess files;
+    const std::shared_ptr<FaultInjectingFileAccess> sharedFiles =
+        std::make_shared<FaultInjectingFileAccess>();
+    FaultInjectingFileAccess& files = *sharedFiles;
     RecordingReporter messages;
     RecordingWindowOrder windowOrder;
 
