@@ -1,5 +1,4 @@
 #include "livelog/status_texts.h"
-#include "session/file_worker.h"
 #include "session/interval_timer.h"
 #include "support/background_jobs.h"
 #include "support/main_window_fixture.h"
@@ -38,7 +37,6 @@ private slots:
     void unchangedLogLeavesViewAlone();
     void refreshButton();
     void deadShareDoesNotFreezeTheWindow();
-    void stuckReadsAreGivenUpOn();
     void refreshUnderWayIsReadAgainAfterTheSettings();
     void postWaitsOffTheWindowsThread();
     void postWritesExactBytes();
@@ -469,50 +467,6 @@ void MainWindowTest::postWaitsOffTheWindowsThread()
     QTRY_VERIFY(!window->isVisible());
     QCOMPARE(files.readAll(logPath).bytes, QByteArray("second \r\n \r\nfirst \r\n \r\n\r\n\r\n\r\n"));
     QVERIFY(!QFile::exists(logPath + ".LOCK"));
-}
-
-void MainWindowTest::stuckReadsAreGivenUpOn()
-{
-    QTemporaryDir share;
-    const QString logPath = PlatformTexts::logPathIn(share.path());
-    QFile log(logPath);
-    QVERIFY(log.open(QIODevice::WriteOnly));
-    log.write("hello \r\n \r\n\r\n\r\n");
-    log.close();
-    MemorySettingsStore store;
-    store.values().insert("BD_CHATSLATE_SHARE", share.path());
-    store.values().insert("AUTO_REFRESH_TICKBOX", "1");
-    const auto sharedFiles = std::make_shared<StuckShare>();
-    StuckShare& files = *sharedFiles;
-    RecordingReporter messages;
-    files.setStuck(true);
-    {
-        MainWindow window({store, sharedFiles, messages});
-        window.findChild<FileWorker*>()->setReadTimeLimit(std::chrono::milliseconds(50));
-        window.show();
-        auto* timer = window.findChild<IntervalTimer*>("MAIN_TEXT_REFRESH_TIMER");
-        auto* view = window.findChild<LiveView*>("BD_CHATSLATE_LIVE_TEXTBOX");
-
-        // However many reads stay stuck, every tick ends and says which file it cannot read.
-        for (int round = 0; round < 8; ++round) {
-            emit timer->tick();
-            QTRY_VERIFY(timer->isRunning());
-            QVERIFY2(view->toPlainText().startsWith("BD-ChatSlate - Live Log - Cannot read " + logPath),
-                     qPrintable(view->toPlainText()));
-        }
-        QVERIFY(messages.errors().isEmpty());
-
-        // Once the share answers, refresh shows the log again without a restart.
-        files.setStuck(false);
-        for (int round = 0; round < 100 && !view->shownLog(); ++round) {
-            QTest::qWait(20);
-            emit timer->tick();
-            QTRY_VERIFY(timer->isRunning());
-        }
-        QCOMPARE(view->shownLog(), std::optional<QByteArray>("hello \r\n \r\n\r\n\r\n"));
-        QTRY_COMPARE(files.readsUnderWay(), 0);
-        window.close();
-    }
 }
 
 // The settings window may clear the log, so a Refresh read under way when it opens is read again once it

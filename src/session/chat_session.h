@@ -36,6 +36,7 @@ public:
         // being posted.
         posting,
     };
+    Q_ENUM(State)
     enum class Event
     {
         autoRefreshTicked,
@@ -46,6 +47,7 @@ public:
         postStarted,
         postEnded,
     };
+    Q_ENUM(Event)
     // The one transition function of the refresh cycle.
     static State next(State state, Event event, bool hasShareLocation);
 
@@ -71,6 +73,7 @@ public:
         autoRefreshEnabled,
         refreshing,
     };
+    Q_ENUM(Status)
 
     ChatSession(std::shared_ptr<FileAccess> files, SessionPrompts& prompts,
                 std::chrono::milliseconds refreshInterval, QObject* parent);
