@@ -271,7 +271,8 @@ void SettingsWindowTest::saveHandsShareToMainWindow()
     if (withShare) {
         fixture.writeLog("entry \r\n \r\n\r\n");
         QTest::mouseClick(fixture.autoRefresh(), Qt::LeftButton);
-        QTRY_COMPARE(fixture.liveText(), QStringLiteral("entry \n \n\n"));
+        fixture.waitForTick();
+        QCOMPARE(fixture.liveText(), QStringLiteral("entry \n \n\n"));
     }
 }
 

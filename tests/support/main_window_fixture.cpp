@@ -131,3 +131,9 @@ void MainWindowFixture::waitForTick() const
     QVERIFY(ended.wait(5000));
     QVERIFY(refreshTimer()->isRunning());
 }
+
+void MainWindowFixture::waitForRead() const
+{
+    QSignalSpy ended(m_window->findChild<FileWorker*>(), &FileWorker::readEnded);
+    QVERIFY(ended.wait(5000));
+}
