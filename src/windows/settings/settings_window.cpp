@@ -14,6 +14,7 @@
 #include "windows/common/window_look.h"
 
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <utility>
 
@@ -184,12 +185,17 @@ void SettingsWindow::onClearClicked()
     // Off this thread, like a post: the window keeps answering while the share is slow.
     m_clearing = true;
     enter(m_state);
+    // The session outlives this window, which closes only after the clear unless the program ends first.
+    const QPointer<SettingsWindow> self(this);
     m_session.clear(
         shareLocation,
-        [this, shareLocation](const FileError& error) {
-            return LoginDialog::askAndRemember(this, m_services.logins, shareLocation, error);
+        [self, logins = &m_services.logins, shareLocation](const FileError& error) {
+            return self && LoginDialog::askAndRemember(self, *logins, shareLocation, error);
         },
-        [this](const FileError& error) { showClearResult(error); });
+        [self](const FileError& error) {
+            if (self)
+                self->showClearResult(error);
+        });
 }
 
 void SettingsWindow::showClearResult(const FileError& error)
