@@ -7,10 +7,10 @@
 #include "fakes/recording_reporter.h"
 #include "livelog/live_log.h"
 #include "livelog/live_log_format.h"
-#include "platform/files/local_file_access.h"
 #include "platform/large_buffers.h"
-#include "windows/common/background_job.h"
-#include "windows/common/interval_timer.h"
+#include "platform/files/local_file_access.h"
+#include "session/file_worker.h"
+#include "session/interval_timer.h"
 #include "windows/main/live_view.h"
 #include "windows/main/main_window.h"
 
@@ -42,8 +42,8 @@ int roundsFor(qsizetype size)
 // Posts run in the background; a click has done its work once the post job is idle again.
 void waitForPost(MainWindow& window)
 {
-    const auto* job = window.findChild<BackgroundJob*>(QStringLiteral("live log post"));
-    while (job->isRunning())
+    const auto* worker = window.findChild<FileWorker*>();
+    while (worker->isChanging())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
@@ -119,7 +119,7 @@ public:
 
         std::vector<double> afterPost, afterClear, posts;
         for (int round = 0; round < m_rounds; ++round) {
-            LiveLog::post(m_files, m_share.path(), "a post by another copy");
+            LiveLog::post(*m_files, m_share.path(), "a post by another copy");
             afterPost.push_back(milliseconds([&] { tick(window); }));
         }
         for (int round = 0; round < m_rounds; ++round) {
@@ -133,7 +133,7 @@ public:
         for (int round = 0; round < m_rounds; ++round) {
             restoreLog();
             tick(window);
-            LiveLog::clear(m_files, m_share.path());
+            LiveLog::clear(*m_files, m_share.path());
             afterClear.push_back(milliseconds([&] { tick(window); }));
         }
         window.close();
@@ -188,7 +188,7 @@ private:
     QTemporaryDir m_original;
     QByteArray m_log;
     MemorySettingsStore m_store;
-    LocalFileAccess m_files;
+    std::shared_ptr<LocalFileAccess> m_files = std::make_shared<LocalFileAccess>();
     RecordingReporter m_messages;
 };
 
@@ -223,9 +223,8 @@ void printFrozenWindow()
     MemorySettingsStore store;
     store.values().insert(QStringLiteral("BD_CHATSLATE_SHARE"), QStringLiteral("\\\\DEAD\\Share"));
     store.values().insert(QStringLiteral("AUTO_REFRESH_TICKBOX"), QStringLiteral("1"));
-    DeadServerFileAccess files;
     RecordingReporter messages;
-    MainWindow window({store, files, messages});
+    MainWindow window({store, std::make_shared<DeadServerFileAccess>(), messages});
     window.show();
 
     QElapsedTimer sinceLastAnswer;

@@ -4,7 +4,7 @@
 // every client has seen it.
 #include "bench_support.h"
 #include "livelog/live_log.h"
-#include "platform/system_file_access.h"
+#include "platform/files/system_file_access.h"
 #include "support/samba_server.h"
 
 #include <QCoreApplication>

@@ -25,9 +25,10 @@ int main(int argc, char* argv[])
         return 2;
     SettingsFolder::useInherited();
     QSettingsStore settingsStore(QStringLiteral("BD-CHATSLATE"));
-    SystemFileAccess files;
+    const auto system = std::make_shared<SystemFileAccess>();
     RecordingReporter messages;
-    MainWindow window({settingsStore, files.files(), messages, NullWindowOrder::shared(), files.logins()},
+    MainWindow window({settingsStore, std::shared_ptr<FileAccess>(system, &system->files()), messages,
+                       NullWindowOrder::shared(), system->logins()},
                       std::chrono::milliseconds(50));
     window.show();
     const QString command = arguments.at(1);

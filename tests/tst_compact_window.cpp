@@ -1,7 +1,7 @@
 #include "fakes/memory_settings_store.h"
 #include "fakes/recording_window_order.h"
+#include "session/interval_timer.h"
 #include "support/main_window_fixture.h"
-#include "windows/common/interval_timer.h"
 #include "windows/common/tick_box.h"
 #include "windows/compact/always_on_top_tick.h"
 #include "windows/compact/compact_window.h"

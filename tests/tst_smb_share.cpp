@@ -455,10 +455,11 @@ void SmbShareTest::loginAskedOutsideTheLibraryAndKeptInMemory()
     });
     answerer.start();
 
-    FaultInjectingFileAccess files(system.files());
+    const auto sharedFiles = std::make_shared<FaultInjectingFileAccess>(system.files());
+    FaultInjectingFileAccess& files = *sharedFiles;
     // Ticks far more often than the program's, so that the test waits little for them.
     auto window = std::make_unique<MainWindow>(
-        ProgramServices{store, files, messages, NullWindowOrder::shared(), system.logins()},
+        ProgramServices{store, sharedFiles, messages, NullWindowOrder::shared(), system.logins()},
         std::chrono::milliseconds(100));
     window->show();
     auto* liveView = window->findChild<LiveView*>("BD_CHATSLATE_LIVE_TEXTBOX");

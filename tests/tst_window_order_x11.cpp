@@ -1,11 +1,11 @@
 #include "fakes/memory_settings_store.h"
 #include "fakes/recording_reporter.h"
 #include "platform/files/local_file_access.h"
+#include "windows/common/message_box_reporter.h"
 #include "platform/window_order/system_window_order.h"
 #include "platform/window_order/x11_window_order.h"
-#include "windows/common/interval_timer.h"
+#include "session/interval_timer.h"
 #include "windows/common/login_dialog.h"
-#include "windows/common/message_box_reporter.h"
 #include "windows/common/tick_box.h"
 #include "windows/compact/compact_window.h"
 #include "windows/main/main_window.h"
@@ -148,7 +148,7 @@ private slots:
 
 private:
     MemorySettingsStore m_store;
-    LocalFileAccess m_files;
+    std::shared_ptr<LocalFileAccess> m_files = std::make_shared<LocalFileAccess>();
     RecordingReporter m_messages;
     std::unique_ptr<WindowOrder> m_order;
     std::unique_ptr<MainWindow> m_window;

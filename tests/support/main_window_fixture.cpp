@@ -1,15 +1,17 @@
 #include "support/main_window_fixture.h"
 
 #include "livelog/live_log_format.h"
+#include "session/file_worker.h"
+#include "session/interval_timer.h"
 #include "support/background_jobs.h"
 #include "support/platform_texts.h"
-#include "windows/common/interval_timer.h"
 #include "windows/common/tick_box.h"
 #include "windows/main/live_view.h"
 
 #include <QFile>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 
 MainWindowFixture::MainWindowFixture() = default;
@@ -47,8 +49,8 @@ void MainWindowFixture::storeShare(const QString& share)
 
 MainWindow* MainWindowFixture::open()
 {
-    m_window = std::make_unique<MainWindow>(ProgramServices{settingsStore, files, messages, windowOrder},
-                                            refreshInterval);
+    m_window = std::make_unique<MainWindow>(
+        ProgramServices{settingsStore, sharedFiles, messages, windowOrder}, refreshInterval);
     m_window->show();
     return m_window.get();
 }
@@ -118,10 +120,20 @@ void MainWindowFixture::clickPost()
     waitForBackgroundJobs(m_window.get());
 }
 
-// The timer waits while its read is under way and resumes with the result.
+// The timer waits while its read is under way and resumes with the result. Fired here rather than
+// waited for, so the test does not depend on the timer's pace.
 void MainWindowFixture::waitForTick() const
 {
     QVERIFY(refreshTimer()->isRunning());
-    const int readsBefore = files.reads();
-    QTRY_VERIFY(files.reads() > readsBefore && refreshTimer()->isRunning());
+    auto* worker = m_window->findChild<FileWorker*>();
+    QSignalSpy ended(worker, &FileWorker::readEnded);
+    refreshTimer()->fire();
+    QVERIFY(ended.wait(5000));
+    QVERIFY(refreshTimer()->isRunning());
+}
+
+void MainWindowFixture::waitForRead() const
+{
+    QSignalSpy ended(m_window->findChild<FileWorker*>(), &FileWorker::readEnded);
+    QVERIFY(ended.wait(5000));
 }

@@ -58,15 +58,19 @@ public:
     // Clicks the post button and waits for the post to end.
     void clickPost();
 
-    // Waits until the refresh timer has fired and the result of its read is on display.
+    // Fires the refresh timer and waits until the result of its read is on display.
     void waitForTick() const;
+    // Waits until a read under way has ended.
+    void waitForRead() const;
 
     // Quick enough that a test never waits long for a tick, slow enough to leave the window time for
     // anything else.
     static constexpr std::chrono::milliseconds refreshInterval{20};
 
     MemorySettingsStore settingsStore;
-    FaultInjectingFileAccess files;
+    const std::shared_ptr<FaultInjectingFileAccess> sharedFiles =
+        std::make_shared<FaultInjectingFileAccess>();
+    FaultInjectingFileAccess& files = *sharedFiles;
     RecordingReporter messages;
     RecordingWindowOrder windowOrder;
 

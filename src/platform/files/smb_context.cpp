@@ -176,17 +176,23 @@ SmbContext::SmbContext()
     , m_worker(std::make_shared<Worker>())
 {}
 
-// Waits for a call still at work; main() does not come here while one was given up on.
+// A call given up on may stay stuck in the library for long: its thread is left to end on its own, with
+// the worker, the logins and the context, which it shares. Otherwise it ends now.
 SmbContext::~SmbContext()
 {
     if (!m_thread.joinable())
         return;
+    bool stuck = false;
     {
         const std::lock_guard lock(m_worker->mutex);
         m_worker->ending = true;
+        stuck = m_worker->givenUpWhileRunning > 0;
     }
     m_worker->changed.notify_all();
-    m_thread.join();
+    if (stuck)
+        m_thread.detach();
+    else
+        m_thread.join();
 }
 
 int SmbContext::run(std::function<int(SMBCCTX*)> work)

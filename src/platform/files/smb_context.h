@@ -14,7 +14,11 @@ struct _SMBCCTX;
 using SMBCCTX = struct _SMBCCTX;
 
 // The program's one libsmbclient context. The library is not thread-safe, so every call into it runs on
-// one thread of its own, whichever thread asks, one call after the other.
+// one thread of its own, whichever thread asks, one call after the other. Reads take their turn behind
+// posts too: a second context on a second thread would let them pass a call stuck on the server, but
+// without the library's thread support (smbc_thread_posix, which Debian 12's libsmbclient does not
+// export) every call shares one global talloc stack frame, and two threads inside the library at once
+// would corrupt it. A call that waits behind a stuck one is given up on at the call limit instead.
 class SmbContext
 {
 public:

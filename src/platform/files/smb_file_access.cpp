@@ -411,11 +411,6 @@ void SmbFileAccess::remember(const QString& shareLocation, const ShareLogin& log
 
 // A share that refuses the anonymous login may take the user's Kerberos ticket: the call is tried once
 // more with it before the refusal counts. A refused file in a share that lets the user in is no reason.
-bool SmbFileAccess::callsLeftRunning() const
-{
-    return m_library.callsLeftRunning();
-}
-
 int SmbFileAccess::runFor(const QString& path, const std::function<int(SMBCCTX*)>& call)
 {
     const int error = m_library.run(call);

@@ -23,8 +23,6 @@ public:
 
     bool canNeedLogin(const QString& shareLocation) const override;
     void remember(const QString& shareLocation, const ShareLogin& login) override;
-    // Whether a call given up on for want of an answer may still be at work in the library.
-    bool callsLeftRunning() const;
 
 private:
     // Whether the call that failed was to change the share: a guest refused a change hears more.

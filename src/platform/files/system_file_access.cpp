@@ -10,7 +10,6 @@ struct SystemFileAccess::Backends
     LocalFileAccess local;
     FileAccess& files = local;
     ShareLogins& logins = NoShareLogins::shared();
-    bool callsLeftRunning() const { return false; }
 };
 #else
 #include "platform/files/routing_file_access.h"
@@ -23,7 +22,6 @@ struct SystemFileAccess::Backends
     RoutingFileAccess routing{local, serverShares};
     FileAccess& files = routing;
     ShareLogins& logins = serverShares;
-    bool callsLeftRunning() const { return serverShares.callsLeftRunning(); }
 };
 #endif
 
@@ -41,9 +39,4 @@ FileAccess& SystemFileAccess::files()
 ShareLogins& SystemFileAccess::logins()
 {
     return m_backends->logins;
-}
-
-bool SystemFileAccess::callsLeftRunning() const
-{
-    return m_backends->callsLeftRunning();
 }

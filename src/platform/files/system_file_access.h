@@ -17,9 +17,6 @@ public:
 
     FileAccess& files();
     ShareLogins& logins();
-    // Whether a call to a file server that did not answer was given up on and may still be at work: the
-    // program then ends without tearing down what it uses.
-    bool callsLeftRunning() const;
 
 private:
     struct Backends;

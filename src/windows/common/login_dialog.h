@@ -2,7 +2,6 @@
 
 #include "platform/files/file_access.h"
 #include "platform/files/share_logins.h"
-#include "windows/common/background_job.h"
 
 #include <QDialog>
 
@@ -23,21 +22,6 @@ public:
     // Shows the dialog; when the user gives a login, remembers it for the share and returns true.
     static bool askAndRemember(QWidget* parent, ShareLogins& logins, const QString& shareLocation,
                                const FileError& error);
-
-    // Runs work on job until it no longer needs a login or the user gives none, then done with the last
-    // result. The dialog opens here between tries, never while the file server's library is at work.
-    template <typename Work, typename Done>
-    static void retryWithLogin(BackgroundJob& job, QWidget* parent, ShareLogins& logins,
-                               const QString& shareLocation, Work work, Done done)
-    {
-        job.run(work, [&job, parent, &logins, shareLocation, work, done](const auto& result) {
-            if (errorOf(result).is(FileError::Kind::loginNeeded) &&
-                askAndRemember(parent, logins, shareLocation, errorOf(result)))
-                retryWithLogin(job, parent, logins, shareLocation, work, done);
-            else
-                done(result);
-        });
-    }
 
 private:
     QLineEdit* m_user = nullptr;

@@ -3,6 +3,8 @@
 #include "platform/files/no_share_logins.h"
 #include "platform/window_order/null_window_order.h"
 
+#include <memory>
+
 class FileAccess;
 class MessageReporter;
 class SettingsStore;
@@ -11,7 +13,8 @@ class SettingsStore;
 struct ProgramServices
 {
     SettingsStore& settingsStore;
-    FileAccess& files;
+    // Shared with the file work, which may outlive a window while a share does not answer.
+    std::shared_ptr<FileAccess> files;
     MessageReporter& messages;
     // Callers that never keep windows on top may leave it out.
     WindowOrder& windowOrder = NullWindowOrder::shared();

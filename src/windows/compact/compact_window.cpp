@@ -1,10 +1,10 @@
 #include "windows/compact/compact_window.h"
 
+#include "session/interval_timer.h"
 #include "windows/common/accessible_window.h"
 #include "windows/common/clickable_label.h"
 #include "windows/common/controls.h"
 #include "windows/common/frame_placement.h"
-#include "windows/common/interval_timer.h"
 #include "windows/common/tick_box.h"
 #include "windows/common/window_look.h"
 #include "windows/compact/always_on_top_tick.h"

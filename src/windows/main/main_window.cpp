@@ -1,25 +1,20 @@
 #include "windows/main/main_window.h"
 
-#include "livelog/live_log.h"
+#include "text/code_page.h"
 #include "livelog/live_log_format.h"
+#include "windows/main/status_texts.h"
 #include "platform/message_reporter.h"
 #include "platform/window_order/window_order.h"
-#include "text/code_page.h"
-#include "text/message_text.h"
 #include "windows/common/accessible_window.h"
-#include "windows/common/background_job.h"
 #include "windows/common/clickable_label.h"
 #include "windows/common/controls.h"
 #include "windows/common/frame_placement.h"
-#include "windows/common/interval_timer.h"
 #include "windows/common/login_dialog.h"
 #include "windows/common/single_click_filter.h"
 #include "windows/common/tick_box.h"
 #include "windows/common/window_look.h"
 #include "windows/compact/compact_window.h"
-#include "windows/main/background_reader.h"
 #include "windows/main/live_view.h"
-#include "windows/main/status_texts.h"
 #include "windows/settings/settings_window.h"
 
 #include <QApplication>
@@ -38,6 +33,23 @@ const QColor paleYellow{255, 255, 192};
 const QColor paleGreen{192, 255, 192};
 const QColor white{255, 255, 255};
 
+QString statusText(ChatSession::Status status)
+{
+    switch (status) {
+    case ChatSession::Status::loading:
+        return StatusText::loading;
+    case ChatSession::Status::configure:
+        return StatusText::configure;
+    case ChatSession::Status::autoRefreshDisabled:
+        return StatusText::autoRefreshDisabled;
+    case ChatSession::Status::autoRefreshEnabled:
+        return StatusText::autoRefreshEnabled;
+    case ChatSession::Status::refreshing:
+        return StatusText::refreshing;
+    }
+    return {};
+}
+
 } // namespace
 
 MainWindow::MainWindow(ProgramServices services, std::chrono::milliseconds refreshInterval)
@@ -45,7 +57,6 @@ MainWindow::MainWindow(ProgramServices services, std::chrono::milliseconds refre
                            Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
     , m_services(services)
     , m_settings(services.settingsStore)
-    , m_refreshInterval(refreshInterval)
 {
     AccessibleWindow::install();
     setObjectName(QStringLiteral("BD_CHATSLATE_MAIN"));
@@ -53,9 +64,17 @@ MainWindow::MainWindow(ProgramServices services, std::chrono::milliseconds refre
     setWindowIcon(WindowLook::programIcon());
     setFont(WindowLook::dialogFont());
     m_placement = new FramePlacement(this);
-    m_reader = new BackgroundReader(this);
-    m_poster = new BackgroundJob(QStringLiteral("live log post"), this);
+    m_session = new ChatSession(m_services.files, *this, refreshInterval, this);
     createControls();
+    connect(m_session, &ChatSession::stateChanged, this, &MainWindow::render);
+    connect(m_session, &ChatSession::statusShown, this,
+            [this](ChatSession::Status status) { m_liveView->showStatus(statusText(status)); });
+    connect(m_session, &ChatSession::logRead, m_liveView, &LiveView::showLog);
+    connect(m_session, &ChatSession::readFailed, this,
+            [this](const FileError& error) { m_liveView->showStatus(StatusText::readFailed(error)); });
+    connect(m_session, &ChatSession::posted, m_ownText, &QPlainTextEdit::clear);
+    connect(m_session, &ChatSession::postEnded, this, &MainWindow::onPostEnded);
+    connect(m_session, &ChatSession::closeWanted, this, &QWidget::close);
     setTabOrder();
     load();
     // The desktop session may end the program without closing the window first.
@@ -104,7 +123,7 @@ void MainWindow::createControls()
     connect(m_autoRefresh, &QCheckBox::stateChanged, this, &MainWindow::onAutoRefreshChanged);
     m_refreshButton = Controls::button(this, QStringLiteral("REFRESH_BUTTON"), QStringLiteral("Refresh"),
                                        Twips{5280, 4320, 1215, 495});
-    connect(m_refreshButton, &QPushButton::clicked, this, &MainWindow::onRefreshClicked);
+    connect(m_refreshButton, &QPushButton::clicked, m_session, &ChatSession::refresh);
     m_postButton = Controls::button(this, QStringLiteral("CHATSLATE_BUTTON"), QStringLiteral("CHATSLATE"),
                                     Twips{6720, 4320, 2055, 495});
     // Every click posts, an empty text too: the second click of a double click would post an empty entry
@@ -123,11 +142,6 @@ void MainWindow::createControls()
     m_shareLocation->setAccessibleName(QStringLiteral("Shared folder location"));
     Controls::keepOutOfFocus(m_shareLocation);
     createDesignOnlyControls();
-
-    m_refreshTimer = new IntervalTimer(QStringLiteral("MAIN_TEXT_REFRESH_TIMER"), this);
-    connect(m_refreshTimer, &IntervalTimer::tick, this, &MainWindow::onRefreshTick);
-    // Switched together with the refresh timer; it never gets an interval and so never fires.
-    m_refreshMonitor = new IntervalTimer(QStringLiteral("REFRESH_TIMER_MONITOR"), this);
 }
 
 // The rest of the lower band, outside the visible client area at the default size: nothing reads or
@@ -190,36 +204,23 @@ void MainWindow::load()
     m_placement->apply(m_settings.readPlacement(SettingsKeys::mainWindow));
     m_alwaysOnTop->setValue(m_settings.readTick(SettingsKeys::alwaysOnTop, SettingsKeys::alwaysOnTopDefault));
     m_shareLocation->setText(m_settings.readShareLocation());
+    m_session->setShareLocation(m_shareLocation->text());
     // A stored tick runs the switch now, before the refresh timer has an interval.
     m_autoRefresh->setValue(m_settings.readTick(SettingsKeys::autoRefresh, SettingsKeys::autoRefreshDefault));
-    m_refreshTimer->setInterval(static_cast<int>(m_refreshInterval.count()));
-    m_liveView->showStatus(StatusText::loading);
-
-    if (!hasShareLocation()) {
-        enter(State::noShare);
-        m_liveView->showStatus(StatusText::configure);
-    } else if (m_autoRefresh->value() == TickBox::ticked) {
-        enter(State::autoRefreshOn);
-    } else {
-        enter(State::autoRefreshOff);
-        m_liveView->showStatus(StatusText::autoRefreshDisabled);
-    }
+    m_session->finishLoad(m_autoRefresh->value() == TickBox::ticked);
 }
 
-void MainWindow::enter(State state)
+void MainWindow::render(ChatSession::State state)
 {
-    m_state = state;
-    const bool autoRefreshing = state == State::autoRefreshOn || state == State::posting;
-    setRefreshTimerEnabled(state == State::autoRefreshOn);
-    m_refreshMonitor->setEnabled(autoRefreshing);
-    // The window answers during a post, but what is posted is the text at the click: typing on, or a
-    // switch of auto refresh that would let the user type and post again, would be lost when the post
-    // empties the field.
-    m_autoRefresh->setEnabled(state != State::noShare && state != State::posting);
-    m_postButton->setEnabled(state == State::autoRefreshOn);
-    m_refreshButton->setEnabled(state == State::autoRefreshOn || state == State::autoRefreshUnticked);
-    m_settingsButton->setEnabled(!autoRefreshing);
-    m_ownText->setReadOnly(state != State::autoRefreshOn);
+    const ChatSession::Usable usable = ChatSession::usableIn(state);
+    m_autoRefresh->setEnabled(usable.autoRefreshSwitch);
+    m_postButton->setEnabled(usable.post);
+    m_refreshButton->setEnabled(usable.refresh);
+    m_settingsButton->setEnabled(usable.settings);
+    m_ownText->setReadOnly(!usable.ownTextEditable);
+    // The post button, disabled, has let go of the focus by now.
+    if (state == ChatSession::State::posting)
+        m_focusWhilePosting = focusWidget();
 }
 
 void MainWindow::runCloseSequence()
@@ -238,14 +239,14 @@ void MainWindow::runCloseSequence()
     m_settings.saveTick(SettingsKeys::alwaysOnTop, m_alwaysOnTop->value());
     m_settings.saveTick(SettingsKeys::autoRefresh, m_autoRefresh->value());
     m_settings.saveShareLocation(m_shareLocation->text());
-    setRefreshTimerEnabled(false);
+    m_session->stop();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
     // Should the post fail, its message and the text still in its field need the window.
-    if (m_state == State::posting) {
-        m_closeAfterPost = true;
+    if (m_session->state() == ChatSession::State::posting) {
+        m_session->closeAfterPost();
         event->ignore();
         return;
     }
@@ -330,26 +331,11 @@ void MainWindow::onCompactWindowClosed(CompactWindow* window)
 void MainWindow::takeSavedShareLocation(const QString& shareLocation)
 {
     m_shareLocation->setText(shareLocation);
-    m_loginDeclined = false;
-    // Should this change the tick, the switch runs now, and what follows overrides what it set.
+    m_session->setShareLocation(shareLocation);
+    // Should this change the tick, the switch runs now, and what the session takes the location for
+    // overrides what it set.
     m_autoRefresh->setValue(TickBox::unticked);
-    if (!hasShareLocation()) {
-        enter(State::noShare);
-        return;
-    }
-    enter(State::autoRefreshOff);
-    m_liveView->showStatus(StatusText::autoRefreshDisabled);
-}
-
-// A location of blanks counts as one.
-bool MainWindow::hasShareLocation() const
-{
-    return !shareLocation().isEmpty();
-}
-
-QString MainWindow::shareLocation() const
-{
-    return m_shareLocation->text();
+    m_session->takeSavedShareLocation(shareLocation);
 }
 
 // The own text exactly as typed: line breaks as CR LF, non-breaking spaces kept (toPlainText() would
@@ -364,149 +350,33 @@ QString MainWindow::ownTextAsTyped() const
 
 void MainWindow::onAutoRefreshChanged()
 {
-    if (!hasShareLocation()) {
+    // Without a location the tick does not hold; unticking runs this again first.
+    if (!m_session->hasShareLocation())
         m_autoRefresh->setValue(TickBox::unticked);
-        enter(State::noShare);
-    } else if (m_autoRefresh->value() == TickBox::ticked) {
-        enter(State::autoRefreshOn);
-        m_liveView->showStatus(StatusText::autoRefreshEnabled);
-    } else {
-        enter(State::autoRefreshUnticked);
-    }
-}
-
-void MainWindow::setRefreshTimerEnabled(bool enabled)
-{
-    ++m_readTicket;
-    m_refreshPausedForRead = false;
-    m_refreshTimer->setEnabled(enabled);
-}
-
-void MainWindow::readInBackground(std::function<void(const FileReadResult&)> apply)
-{
-    if (m_refreshTimer->isEnabled()) {
-        m_refreshTimer->setEnabled(false);
-        m_refreshPausedForRead = true;
-    }
-    const quint64 ticket = ++m_readTicket;
-    const auto read = [&files = m_services.files, share = shareLocation()] {
-        return LiveLog::read(files, share);
-    };
-    const QString logPath = m_services.files.messagePath(LiveLogFormat::liveLogPath(shareLocation()));
-    m_reader->run(logPath, read, [this, ticket, apply](const FileReadResult& result) {
-        if (ticket != m_readTicket)
-            return;
-        if (m_refreshPausedForRead) {
-            m_refreshPausedForRead = false;
-            m_refreshTimer->setEnabled(true);
-        }
-        apply(result);
-    });
-}
-
-void MainWindow::onRefreshTick()
-{
-    readInBackground([this](const FileReadResult& result) {
-        showTickResult(result);
-        askedForLogin(result.error, [this] { onRefreshTick(); });
-    });
-}
-
-void MainWindow::showTickResult(const FileReadResult& result)
-{
-    if (result.error.failed())
-        m_liveView->showStatus(StatusText::readFailed(result.error));
-    else
-        m_liveView->showLog(result.bytes);
-}
-
-void MainWindow::onRefreshClicked()
-{
-    m_loginDeclined = false;
-    m_liveView->showStatus(StatusText::refreshing);
-    readInBackground([this](const FileReadResult& result) {
-        m_refreshClickTicket = 0;
-        showTickResult(result);
-        // A declined login needs no message on top: the user has just read why, and the status line
-        // still says it.
-        if (askedForLogin(result.error, [this] { onRefreshClicked(); }))
-            return;
-        if (result.error.failed())
-            reportWithRefreshPaused(LiveLog::describe(result.error));
-    });
-    m_refreshClickTicket = m_readTicket;
+    m_session->switchAutoRefresh(m_autoRefresh->value() == TickBox::ticked);
 }
 
 void MainWindow::onPostClicked()
 {
-    enter(State::posting);
-    m_focusWhilePosting = focusWidget();
-    post();
+    m_session->post(ownTextAsTyped());
 }
 
-void MainWindow::post()
+void MainWindow::onPostEnded()
 {
-    const CodePage::Encoded ownText = CodePage::encode(ownTextAsTyped());
-    if (!ownText.unencodable.isEmpty() &&
-        !m_services.messages.askToProceed(
-            this, QStringLiteral("The live log cannot hold these characters of your text: %1\n\n"
-                                 "Post the text with each of them replaced by \"?\"? Choose No to go back "
-                                 "and change the text.")
-                      .arg(MessageText::firstFew(ownText.unencodable)))) {
-        endPosting();
-        return;
-    }
-
-    m_loginDeclined = false;
-    const QString share = shareLocation();
-    // The lock and a slow share are waited for off this thread, so the window keeps answering.
-    const auto postOnShare = [&files = m_services.files, share, bytes = ownText.bytes] {
-        return LiveLog::post(files, share, bytes);
-    };
-    LoginDialog::retryWithLogin(*m_poster, this, m_services.logins, share, postOnShare,
-                                [this](const LiveLog::PostResult& result) { showPostResult(result); });
-}
-
-void MainWindow::showPostResult(const LiveLog::PostResult& result)
-{
-    if (result.logRead())
-        m_liveView->showLog(result.read.bytes);
-    if (result.failed()) {
-        // The user reads why first, and decides again with the text still there.
-        m_closeAfterPost = false;
-        m_services.messages.showError(
-            this, QStringLiteral("Your text was not posted; it is still in its field.\n\n") +
-                      LiveLog::describe(result));
-    } else {
-        m_ownText->clear();
-    }
-    endPosting();
-}
-
-void MainWindow::endPosting()
-{
-    enter(State::autoRefreshOn);
     // The focus moved on to a control the user never chose ("Always On Top", which the next Space would
     // untick): it goes back to where the next text is typed, unless the user has moved it since.
     if (focusWidget() == m_focusWhilePosting)
         m_ownText->setFocus();
-    if (std::exchange(m_closeAfterPost, false))
-        close();
 }
 
 // Built afresh at every opening, so nothing of an earlier opening survives but what it stored.
 void MainWindow::onSettingsClicked()
 {
-    // Auto refresh is off here. A Refresh read still under way would show the log as it was before a
-    // clear in the settings window: it is dropped, and read again once the window has closed, unless a
-    // location saved there has switched refreshing off.
-    const bool refreshUnderWay = m_refreshClickTicket != 0 && m_refreshClickTicket == m_readTicket;
-    setRefreshTimerEnabled(false);
-    SettingsWindow settingsWindow(m_services, this);
+    m_session->settingsOpening();
+    SettingsWindow settingsWindow(m_services, *m_session, this);
     connect(&settingsWindow, &SettingsWindow::shareLocationSaved, this, &MainWindow::takeSavedShareLocation);
     settingsWindow.exec();
-    if (refreshUnderWay && m_state == State::autoRefreshUnticked)
-        onRefreshClicked();
+    m_session->settingsClosed();
 }
 
 void MainWindow::onCreatorClicked()
@@ -514,30 +384,17 @@ void MainWindow::onCreatorClicked()
     m_creatorLabel->setText(WindowLook::creatorAddress);
 }
 
-// The timer stays off while a dialog is open: no tick reaches the share meanwhile, and none queues up.
-void MainWindow::withRefreshPaused(const std::function<void()>& dialog)
+void MainWindow::showError(const QString& message)
 {
-    setRefreshTimerEnabled(false);
-    dialog();
-    setRefreshTimerEnabled(m_state == State::autoRefreshOn);
+    m_services.messages.showError(this, message);
 }
 
-// A read the share refused for want of a login asks for one, unless the user declined since the last
-// Refresh, post or saved location; with a login the read runs again.
-bool MainWindow::askedForLogin(const FileError& error, const std::function<void()>& readAgain)
+bool MainWindow::askToProceed(const QString& question)
 {
-    if (!error.is(FileError::Kind::loginNeeded) || m_loginDeclined)
-        return false;
-    bool given = false;
-    withRefreshPaused(
-        [&] { given = LoginDialog::askAndRemember(this, m_services.logins, shareLocation(), error); });
-    m_loginDeclined = !given;
-    if (given)
-        readAgain();
-    return true;
+    return m_services.messages.askToProceed(this, question);
 }
 
-void MainWindow::reportWithRefreshPaused(const QString& message)
+bool MainWindow::askForLogin(const QString& shareLocation, const FileError& error)
 {
-    withRefreshPaused([&] { m_services.messages.showError(this, message); });
+    return LoginDialog::askAndRemember(this, m_services.logins, shareLocation, error);
 }

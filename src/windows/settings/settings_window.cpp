@@ -1,20 +1,20 @@
 #include "windows/settings/settings_window.h"
 
-#include "livelog/live_log.h"
 #include "platform/message_reporter.h"
-#include "settings/share_config.h"
 #include "text/message_text.h"
+#include "windows/common/modal_frame.h"
+#include "session/chat_session.h"
+#include "settings/share_config.h"
 #include "windows/common/accessible_window.h"
-#include "windows/common/background_job.h"
 #include "windows/common/clickable_label.h"
 #include "windows/common/controls.h"
 #include "windows/common/frame_placement.h"
 #include "windows/common/login_dialog.h"
-#include "windows/common/modal_frame.h"
 #include "windows/common/tick_box.h"
 #include "windows/common/window_look.h"
 
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <utility>
 
@@ -24,10 +24,11 @@ const QString closeCaption = QStringLiteral("Close");
 
 } // namespace
 
-SettingsWindow::SettingsWindow(ProgramServices services, QWidget* owner)
+SettingsWindow::SettingsWindow(ProgramServices services, ChatSession& session, QWidget* owner)
     : QDialog(owner)
     , m_services(services)
     , m_settings(services.settingsStore)
+    , m_session(session)
 {
     AccessibleWindow::install();
     ModalFrame::closeButtonOnly(this);
@@ -37,10 +38,10 @@ SettingsWindow::SettingsWindow(ProgramServices services, QWidget* owner)
     setFont(WindowLook::dialogFont());
     setModal(true);
     m_placement = new FramePlacement(this);
-    m_clearer = new BackgroundJob(QStringLiteral("live log clear"), this);
     createControls();
     setTabOrder();
     load();
+    enter(State::locked);
 }
 
 SettingsWindow::~SettingsWindow() = default;
@@ -69,16 +70,12 @@ void SettingsWindow::createControls()
     m_shareLocation->setAccessibleName(QStringLiteral("Shared folder location"));
     m_shareLocation->setAccessibleDescription(
         QStringLiteral("For example \\\\SERVER\\Share or \\\\IP\\Share; tick Unlock to change it"));
-    m_shareLocation->setEnabled(false);
-    m_shareLocation->setReadOnly(true);
 
     m_loadButton = Controls::button(this, QStringLiteral("LOAD_CFG_BUTTON"),
                                     QStringLiteral("Load CHATSLATE-SHARE.CFG"), Twips{360, 1920, 2655, 255});
-    m_loadButton->setEnabled(false);
     connect(m_loadButton, &QPushButton::clicked, this, &SettingsWindow::onLoadClicked);
     m_clearButton = Controls::button(this, QStringLiteral("CLEAR_LOG_BUTTON"),
                                      QStringLiteral("Clear Live Log"), Twips{3240, 1920, 2415, 255});
-    m_clearButton->setEnabled(false);
     connect(m_clearButton, &QPushButton::clicked, this, &SettingsWindow::onClearClicked);
     m_unlock = Controls::tickBox(this, QStringLiteral("UNLOCK_TICKBOX"), QStringLiteral("Unlock"),
                                  Twips{6120, 2040, 855, 375}, TickBox::unticked);
@@ -94,7 +91,6 @@ void SettingsWindow::createControls()
     m_saveCfgButton->setEnabled(false);
     m_saveRegistryButton = Controls::button(this, QStringLiteral("SAVE_REGISTRY_BUTTON"),
                                             QStringLiteral("Save To Registry"), Twips{3240, 2280, 2415, 255});
-    m_saveRegistryButton->setEnabled(false);
     m_saveRegistryButton->setAccessibleDescription(
         QStringLiteral("Keeps the shared folder location for the next start and uses it at once"));
     connect(m_saveRegistryButton, &QPushButton::clicked, this, &SettingsWindow::onSaveRegistryClicked);
@@ -118,7 +114,7 @@ void SettingsWindow::load()
 void SettingsWindow::done(int result)
 {
     // A clear under way ends first: its outcome is told in this window.
-    if (m_clearer->isRunning()) {
+    if (m_clearing) {
         m_doneAfterClear = result;
         return;
     }
@@ -133,35 +129,38 @@ void SettingsWindow::savePosition()
                             static_cast<float>(position.y()));
 }
 
+void SettingsWindow::enter(State state)
+{
+    m_state = state;
+    const bool open = state == State::unlocked || state == State::loaded;
+    m_unlock->setEnabled(state != State::finished);
+    m_shareLocation->setEnabled(open);
+    m_shareLocation->setReadOnly(!open);
+    m_loadButton->setEnabled(open);
+    // Clicks during a clear find the button disabled.
+    m_clearButton->setEnabled(open && !m_clearing);
+    m_saveRegistryButton->setEnabled(state == State::loaded);
+    m_cancelButton->setEnabled(!open);
+    m_cancelButton->setText(m_closeCaption ? closeCaption : QStringLiteral("Cancel"));
+}
+
+// A later unlocked period needs a load of its own before a save.
 void SettingsWindow::onUnlockChanged()
 {
-    if (m_unlock->value() == TickBox::ticked) {
-        m_shareLocation->setEnabled(true);
-        m_shareLocation->setReadOnly(false);
-        m_loadButton->setEnabled(true);
-        m_clearButton->setEnabled(true);
-        m_cancelButton->setEnabled(false);
-        return;
-    }
-    m_shareLocation->setEnabled(false);
-    m_shareLocation->setReadOnly(true);
-    m_loadButton->setEnabled(false);
-    m_saveRegistryButton->setEnabled(false);
-    m_clearButton->setEnabled(false);
-    m_cancelButton->setEnabled(true);
+    enter(m_unlock->value() == TickBox::ticked ? State::unlocked : State::locked);
 }
 
 void SettingsWindow::onLoadClicked()
 {
-    const ShareConfig::Location result = ShareConfig::read(m_services.files);
+    const ShareConfig::Location result = ShareConfig::read(*m_services.files);
     if (result.error.failed()) {
         m_services.messages.showError(this, QStringLiteral("The share location was not loaded.\n\n") +
                                                 ShareConfig::describe(result.error));
         return;
     }
     m_shareLocation->setText(result.text);
-    m_saveRegistryButton->setEnabled(true);
-    m_cancelButton->setText(closeCaption);
+    m_closeCaption = true;
+    enter(State::loaded);
 }
 
 void SettingsWindow::onSaveRegistryClicked()
@@ -183,22 +182,29 @@ void SettingsWindow::onClearClicked()
                                                      "set.\n\nEnter or load the share location first."));
         return;
     }
-    // Off this thread, like a post: the window keeps answering while the share is slow. Clicks meanwhile
-    // find the button disabled.
-    m_clearButton->setEnabled(false);
-    const auto clear = [&files = m_services.files, shareLocation] {
-        return LiveLog::clear(files, shareLocation);
-    };
-    LoginDialog::retryWithLogin(*m_clearer, this, m_services.logins, shareLocation, clear,
-                                [this](const FileError& error) { showClearResult(error); });
+    // Off this thread, like a post: the window keeps answering while the share is slow.
+    m_clearing = true;
+    enter(m_state);
+    // The session outlives this window, which closes only after the clear unless the program ends first.
+    const QPointer<SettingsWindow> self(this);
+    m_session.clear(
+        shareLocation,
+        [self, logins = &m_services.logins, shareLocation](const FileError& error) {
+            return self && LoginDialog::askAndRemember(self, *logins, shareLocation, error);
+        },
+        [self](const FileError& error) {
+            if (self)
+                self->showClearResult(error);
+        });
 }
 
 void SettingsWindow::showClearResult(const FileError& error)
 {
     const std::optional<int> doneAfterClear = std::exchange(m_doneAfterClear, std::nullopt);
+    m_clearing = false;
     if (error.failed()) {
         // Still unlocked, unless the user locked the window meanwhile.
-        m_clearButton->setEnabled(m_unlock->value() == TickBox::ticked);
+        enter(m_state);
         m_services.messages.showError(this,
                                       QStringLiteral("The live log was not cleared; it is as it was.\n\n") +
                                           MessageText::sentence(error.message));
@@ -213,9 +219,8 @@ void SettingsWindow::finish()
 {
     // The tick box was ticked, so this runs its handler now and locks the window.
     m_unlock->setValue(TickBox::unticked);
-    m_unlock->setEnabled(false);
-    m_cancelButton->setText(closeCaption);
-    m_cancelButton->setEnabled(true);
+    m_closeCaption = true;
+    enter(State::finished);
 }
 
 void SettingsWindow::onCreatorClicked()

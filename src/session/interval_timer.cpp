@@ -1,4 +1,4 @@
-#include "windows/common/interval_timer.h"
+#include "session/interval_timer.h"
 
 IntervalTimer::IntervalTimer(const QString& objectName, QObject* parent)
     : QObject(parent)
