@@ -1,9 +1,9 @@
 #include "command_line.h"
-#include "platform/large_buffers.h"
-#include "windows/common/message_box_reporter.h"
-#include "platform/qsettings_store.h"
 #include "platform/files/system_file_access.h"
+#include "platform/large_buffers.h"
+#include "platform/qsettings_store.h"
 #include "platform/window_order/system_window_order.h"
+#include "windows/common/message_box_reporter.h"
 #include "windows/main/main_window.h"
 
 #include <QApplication>

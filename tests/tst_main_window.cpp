@@ -1,4 +1,3 @@
-#include "windows/main/status_texts.h"
 #include "session/file_worker.h"
 #include "session/interval_timer.h"
 #include "support/background_jobs.h"
@@ -6,6 +5,7 @@
 #include "support/platform_texts.h"
 #include "windows/common/tick_box.h"
 #include "windows/main/live_view.h"
+#include "windows/main/status_texts.h"
 #include "windows/settings/settings_window.h"
 
 #include <QApplication>

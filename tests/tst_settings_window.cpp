@@ -1,10 +1,10 @@
-#include "windows/main/status_texts.h"
 #include "session/interval_timer.h"
 #include "support/background_jobs.h"
 #include "support/main_window_fixture.h"
 #include "support/platform_texts.h"
 #include "windows/common/tick_box.h"
 #include "windows/main/live_view.h"
+#include "windows/main/status_texts.h"
 #include "windows/settings/settings_window.h"
 
 #include <QApplication>

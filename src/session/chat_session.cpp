@@ -1,12 +1,12 @@
 #include "session/chat_session.h"
 
-#include "text/code_page.h"
 #include "livelog/live_log.h"
 #include "livelog/live_log_format.h"
-#include "text/message_text.h"
 #include "session/file_worker.h"
 #include "session/interval_timer.h"
 #include "session/session_prompts.h"
+#include "text/code_page.h"
+#include "text/message_text.h"
 
 #include <utility>
 

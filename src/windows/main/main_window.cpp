@@ -1,10 +1,9 @@
 #include "windows/main/main_window.h"
 
-#include "text/code_page.h"
 #include "livelog/live_log_format.h"
-#include "windows/main/status_texts.h"
 #include "platform/message_reporter.h"
 #include "platform/window_order/window_order.h"
+#include "text/code_page.h"
 #include "windows/common/accessible_window.h"
 #include "windows/common/clickable_label.h"
 #include "windows/common/controls.h"
@@ -15,6 +14,7 @@
 #include "windows/common/window_look.h"
 #include "windows/compact/compact_window.h"
 #include "windows/main/live_view.h"
+#include "windows/main/status_texts.h"
 #include "windows/settings/settings_window.h"
 
 #include <QApplication>

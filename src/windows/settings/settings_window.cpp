@@ -1,15 +1,15 @@
 #include "windows/settings/settings_window.h"
 
 #include "platform/message_reporter.h"
-#include "text/message_text.h"
-#include "windows/common/modal_frame.h"
 #include "session/chat_session.h"
 #include "settings/share_config.h"
+#include "text/message_text.h"
 #include "windows/common/accessible_window.h"
 #include "windows/common/clickable_label.h"
 #include "windows/common/controls.h"
 #include "windows/common/frame_placement.h"
 #include "windows/common/login_dialog.h"
+#include "windows/common/modal_frame.h"
 #include "windows/common/tick_box.h"
 #include "windows/common/window_look.h"
 
