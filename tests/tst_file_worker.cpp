@@ -150,11 +150,17 @@ void FileWorkerTest::stuckReadsAreGivenUpOn()
 
         files->setStuck(false);
         QTRY_COMPARE(files->callsUnderWay(), 0);
+        // The worker hears that the given-up reads have ended a moment after the share answers: until
+        // then a read may still be refused as one too many, as a refresh tick would be.
         FileReadResult read;
-        worker.read(
-            path, [&](FileAccess& access) { return readLog(access, path); },
-            [&](const FileReadResult& result) { read = result; });
-        QVERIFY(ended.wait(5000));
+        for (int tick = 0; tick < 100 && read.bytes.isEmpty(); ++tick) {
+            worker.read(
+                path, [&](FileAccess& access) { return readLog(access, path); },
+                [&](const FileReadResult& result) { read = result; });
+            QVERIFY(ended.wait(5000));
+            if (read.bytes.isEmpty())
+                QTest::qWait(10);
+        }
         QCOMPARE(read.bytes, QByteArray("hello \r\n"));
     }
 }
