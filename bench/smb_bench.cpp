@@ -3,7 +3,7 @@
 #include "bench_support.h"
 #include "livelog/live_log.h"
 #include "platform/files/system_file_access.h"
-#include "support/samba_server.h"
+#include "smb_bench_server.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -14,13 +14,6 @@ using namespace BenchSupport;
 namespace {
 
 const QString location = QStringLiteral("\\\\127.0.0.2\\Share");
-
-void writeLog(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
-        qFatal("cannot write %s", qPrintable(path));
-}
 
 QByteArray readLocal(const QString& path)
 {
@@ -34,13 +27,9 @@ int main(int argc, char* argv[])
 {
     QCoreApplication application(argc, argv);
     SambaServer server;
-    QString whyNot;
-    if (!server.start(&whyNot)) {
-        std::fprintf(stderr, "No Samba server: %s\n", qPrintable(whyNot));
+    if (!startForClients(server))
         return 1;
-    }
-    qputenv("HOME", server.homeFolder().toLocal8Bit());
-    const QString logPath = server.guestFolder() + QStringLiteral("/CHATSLATE-LIVE.LOG");
+    const QString logPath = logPathOn(server);
     SystemFileAccess connected;
 
     std::printf("| log | read, connected | read, new connection | smbclient get | post | local read |\n"

@@ -5,11 +5,10 @@
 #include "bench_support.h"
 #include "livelog/live_log.h"
 #include "platform/files/system_file_access.h"
-#include "support/samba_server.h"
+#include "smb_bench_server.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QProcess>
 #include <QSocketNotifier>
 #include <QThread>
@@ -105,11 +104,7 @@ bool waitUntil(const std::function<bool()>& done, int limitMs)
 
 void measure(SambaServer& server, int count, const QString& logPath, int round)
 {
-    QFile log(logPath);
-    const QByteArray bytes = logOfSize(10'000'000);
-    if (!log.open(QIODevice::WriteOnly | QIODevice::Truncate) || log.write(bytes) != bytes.size())
-        qFatal("cannot write %s", qPrintable(logPath));
-    log.close();
+    writeLog(logPath, logOfSize(10'000'000));
 
     const QByteArray marker = "Marker " + QByteArray::number(round);
     QElapsedTimer clock;
@@ -171,13 +166,9 @@ int main(int argc, char* argv[])
         return runClient(argv[2]);
 
     SambaServer server;
-    QString whyNot;
-    if (!server.start(&whyNot)) {
-        std::fprintf(stderr, "No Samba server: %s\n", qPrintable(whyNot));
+    if (!startForClients(server))
         return 1;
-    }
-    qputenv("HOME", server.homeFolder().toLocal8Bit());
-    const QString logPath = server.guestFolder() + QStringLiteral("/CHATSLATE-LIVE.LOG");
+    const QString logPath = logPathOn(server);
     std::printf("10 MB log, a tick every %d ms; server figures over %d s while nobody posts (server CPU: "
                 "100 %% is one core); a tick's CPU is the client's, median of all ticks\n\n",
                 tickMs, idleSeconds);

@@ -4,6 +4,7 @@
 #include "session/file_worker.h"
 #include "session/interval_timer.h"
 #include "support/background_jobs.h"
+#include "support/log_file.h"
 #include "support/platform_texts.h"
 #include "windows/common/tick_box.h"
 #include "windows/main/live_view.h"
@@ -29,9 +30,7 @@ QString MainWindowFixture::logPath() const
 
 void MainWindowFixture::writeLog(const QByteArray& bytes) const
 {
-    QFile file(logPath());
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), bytes.size());
+    writeLogFile(logPath(), bytes);
 }
 
 QByteArray MainWindowFixture::readLog() const

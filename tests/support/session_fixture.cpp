@@ -2,6 +2,7 @@
 
 #include "session/file_worker.h"
 #include "session/interval_timer.h"
+#include "support/log_file.h"
 #include "support/platform_texts.h"
 
 #include <QFile>
@@ -38,9 +39,7 @@ QString SessionFixture::logPath() const
 
 void SessionFixture::writeLog(const QByteArray& bytes) const
 {
-    QFile file(logPath());
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), bytes.size());
+    writeLogFile(logPath(), bytes);
 }
 
 QByteArray SessionFixture::readLog() const
