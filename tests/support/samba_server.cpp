@@ -170,6 +170,17 @@ bool listensOnServerPort(qint64 pid)
     return false;
 }
 
+// The fields of /proc/PID/stat after "pid (name) ", empty when the process is gone: the name may hold
+// spaces and parentheses.
+QList<QByteArray> statusAfterName(pid_t pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray line = stat.readAll();
+    return line.mid(line.lastIndexOf(')') + 2).split(' ');
+}
+
 // Live processes of a session: smbd's forks stay in the session smbd leads, even after smbd is gone.
 QList<pid_t> sessionMembers(qint64 session)
 {
@@ -180,12 +191,7 @@ QList<pid_t> sessionMembers(qint64 session)
         const pid_t pid = entry.toInt(&isNumber);
         if (!isNumber)
             continue;
-        QFile stat(QStringLiteral("/proc/") + entry + QStringLiteral("/stat"));
-        if (!stat.open(QIODevice::ReadOnly))
-            continue;
-        // "pid (name) state ppid pgrp session ...": the name may hold spaces and parentheses.
-        const QByteArray line = stat.readAll();
-        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        const QList<QByteArray> fields = statusAfterName(pid);
         if (fields.size() > 3 && fields[0] != "Z" && fields[3].toLongLong() == session)
             members << pid;
     }
@@ -450,14 +456,10 @@ SambaServer::Load SambaServer::load() const
                     load.bytesRead += line.mid(7).toLongLong();
             }
         }
-        QFile stat(folder + QStringLiteral("stat"));
-        if (stat.open(QIODevice::ReadOnly)) {
-            // utime and stime are the 14th and 15th fields, the 12th and 13th after the name.
-            const QByteArray line = stat.readAll();
-            const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
-            if (fields.size() > 12)
-                load.cpuSeconds += (fields[11].toLongLong() + fields[12].toLongLong()) / ticksPerSecond;
-        }
+        // utime and stime are the 14th and 15th fields, the 12th and 13th after the name.
+        const QList<QByteArray> fields = statusAfterName(pid);
+        if (fields.size() > 12)
+            load.cpuSeconds += (fields[11].toLongLong() + fields[12].toLongLong()) / ticksPerSecond;
     }
     return load;
 }
