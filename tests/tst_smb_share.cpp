@@ -5,6 +5,7 @@
 #include "platform/files/smb_context.h"
 #include "platform/files/system_file_access.h"
 #include "support/background_jobs.h"
+#include "support/identity_checks.h"
 #include "support/samba_server.h"
 #include "support/second_copy_process.h"
 #include "support/writer_processes.h"
@@ -73,6 +74,7 @@ public:
 private slots:
     void init();
     void sameBytesAsALocalFolder();
+    void identityFollowsTheFile();
     void copiesThroughSmbAndTheFolderSeeEachOther();
     void eightWritersThroughSmb();
     void crashedWriterOfAnotherWorkstation();
@@ -148,6 +150,13 @@ void SmbShareTest::sameBytesAsALocalFolder()
     bothMatch("clear again");
     // No lock, temporary file or old log stays behind on the server.
     QCOMPARE(QDir(m_server.guestFolder()).entryList(QDir::Files), QStringList{"CHATSLATE-LIVE.LOG"});
+}
+
+void SmbShareTest::identityFollowsTheFile()
+{
+    SystemFileAccess system;
+    checkIdentityFollowsTheFile(system.files(), guestLocation + QStringLiteral("\\CHATSLATE-LIVE.LOG"),
+                                guestLog());
 }
 
 QProcess* SmbShareTest::startSecondCopy(const QString& share, const QStringList& arguments)

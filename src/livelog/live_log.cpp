@@ -136,6 +136,20 @@ FileReadResult LiveLog::read(FileAccess& files, const QString& shareLocation)
     return log;
 }
 
+FileRereadResult LiveLog::readIfChanged(FileAccess& files, const QString& shareLocation,
+                                        const std::optional<FileIdentity>& known, QByteArray& buffer)
+{
+    const QString logPath = LiveLogFormat::liveLogPath(shareLocation);
+    FileRereadResult log =
+        LiveLog::retryWhileBusy([&] { return files.readIfChanged(logPath, known, buffer); });
+    const bool settleDoubt = !log.error.is(FileError::Kind::serverUnreachable) && LogLock::inDoubt(logPath);
+    if (!log.error.is(FileError::Kind::missing) && !settleDoubt)
+        return log;
+    FileReadResult whole = read(files, shareLocation);
+    buffer = std::move(whole.bytes);
+    return {false, std::nullopt, whole.error};
+}
+
 LiveLog::PostResult LiveLog::post(FileAccess& files, const QString& shareLocation, const QByteArray& ownText,
                                   const Timing& timing)
 {

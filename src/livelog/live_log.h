@@ -11,6 +11,12 @@ namespace LiveLog {
 // Retries briefly while the log is being replaced by another workstation.
 FileReadResult read(FileAccess& files, const QString& shareLocation);
 
+// As read, into buffer, unless the log still has the identity known: the refresh cycle's reads. Anything
+// but a plain look at the log (the log missing for a moment, a lock of this process in doubt) reads as read
+// does and gives no identity.
+FileRereadResult readIfChanged(FileAccess& files, const QString& shareLocation,
+                               const std::optional<FileIdentity>& known, QByteArray& buffer);
+
 struct PostResult
 {
     // Another post holding the lock, or a folder that refused it: then nothing was read.

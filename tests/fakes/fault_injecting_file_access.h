@@ -31,6 +31,29 @@ public:
     {
         return read(path, [&] { return m_backend.readAll(path); });
     }
+    // The backend tells whether the file changed; a change is read through readAll, so that a test's
+    // override of it and every fault apply, and each read is counted. No fault spares a read.
+    FileRereadResult readIfChanged(const QString& path, const std::optional<FileIdentity>& known,
+                                   QByteArray& buffer) override
+    {
+        QMutexLocker locker(&m_mutex);
+        const bool faulty = !m_readFailure.isEmpty() || m_busyReads > 0;
+        locker.unlock();
+        FileRereadResult result;
+        if (!faulty) {
+            QByteArray unused;
+            result = m_backend.readIfChanged(path, known, unused);
+            if (result.unchanged)
+                return result;
+        }
+        FileReadResult whole = readAll(path);
+        buffer = std::move(whole.bytes);
+        result.unchanged = false;
+        result.error = whole.error;
+        if (whole.error.failed())
+            result.identity.reset();
+        return result;
+    }
     FileReadResult readStart(const QString& path, qsizetype maxBytes) override
     {
         return read(path, [&] { return m_backend.readStart(path, maxBytes); });

@@ -352,6 +352,49 @@ void fileTimes()
           "time of a missing file");
 }
 
+// The same file reads nothing; a rewrite in place of another size and a replace by a file of the same
+// size and time read it whole.
+void identityFollowsTheFile()
+{
+    const fs::path log = folder() / L"identity.LOG";
+    const fs::path replacement = folder() / L"identity.NEW";
+    std::string bytes;
+    const auto resize = [&bytes](std::size_t size) {
+        bytes.resize(size);
+        return bytes.data();
+    };
+    const auto reread = [&](const std::optional<FileIdentity>& known, FileIdentity& identity) {
+        bool unchanged = false;
+        CHECK(NativeFileOps::readIfChanged(log, known, identity, unchanged, resize).ok(), "read");
+        return unchanged;
+    };
+    CHECK(NativeFileOps::writeAll(log, "first", false).ok(), "first");
+    FileIdentity first;
+    CHECK(!reread(std::nullopt, first) && bytes == "first", "first read: " + bytes);
+    bytes = "kept";
+    FileIdentity same;
+    CHECK(reread(first, same) && same == first && bytes == "kept", "unchanged read: " + bytes);
+
+    CHECK(NativeFileOps::writeAll(log, "second", false).ok(), "rewritten in place");
+    FileIdentity rewritten;
+    CHECK(!reread(first, rewritten) && bytes == "second", "rewritten: " + bytes);
+
+    CHECK(NativeFileOps::writeAll(replacement, "SECOND", false).ok(), "replacement");
+    HANDLE original =
+        CreateFileW(log.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE file =
+        CreateFileW(replacement.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    FILETIME written{};
+    CHECK(GetFileTime(original, nullptr, nullptr, &written) && SetFileTime(file, nullptr, nullptr, &written),
+          "same time");
+    CloseHandle(original);
+    CloseHandle(file);
+    CHECK(NativeFileOps::replace(replacement, log).ok(), "replaced");
+    FileIdentity replaced;
+    CHECK(!reread(rewritten, replaced) && bytes == "SECOND", "replaced: " + bytes);
+    CHECK(replaced.size == rewritten.size && replaced.modified == rewritten.modified, "same size and time");
+}
+
 // Names given in UTF-8, as the rest of the program hands them over.
 void namesAndListing()
 {
@@ -464,6 +507,7 @@ int run()
         {"posts land while three readers read", postsLandWhileThreeReadersRead},
         {"process-alive checks", processAliveChecks},
         {"file times against a fresh probe", fileTimes},
+        {"identity of an open file", identityFollowsTheFile},
         {"Unicode and Windows-1252 names, listing", namesAndListing},
         {"refusals tell their cause", refusalsTellTheirCause},
         {"a whole create keeps an existing file", wholeCreateKeepsAnExistingFile},

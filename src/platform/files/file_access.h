@@ -1,10 +1,12 @@
 #pragma once
 
 #include "platform/files/file_failure.h"
+#include "platform/files/file_identity.h"
 
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <optional>
 #include <type_traits>
 
 // What a file operation reports: on failure what went wrong, decided once by the backend that ran it,
@@ -35,6 +37,15 @@ template <typename Result> const FileError& errorOf(const Result& result)
 struct FileReadResult
 {
     QByteArray bytes;
+    FileError error;
+};
+
+struct FileRereadResult
+{
+    // The file still has the identity the caller knew: nothing was read, and the buffer is as it was.
+    bool unchanged = false;
+    // Of the file as it was opened for this read; none from a backend that cannot tell.
+    std::optional<FileIdentity> identity;
     FileError error;
 };
 
@@ -74,6 +85,17 @@ public:
 
     // Reads until the end of the file, whatever size the file system reported before.
     virtual FileReadResult readAll(const QString& path) = 0;
+    // Opens the file as readAll does and reads it whole into buffer, in place of what the buffer held (its
+    // memory is reused where the backend can), unless the open file's identity equals known. On failure
+    // the buffer's content is undefined. A backend without identities reads whole every time.
+    virtual FileRereadResult readIfChanged(const QString& path, const std::optional<FileIdentity>& known,
+                                           QByteArray& buffer)
+    {
+        Q_UNUSED(known);
+        FileReadResult whole = readAll(path);
+        buffer = std::move(whole.bytes);
+        return {false, std::nullopt, whole.error};
+    }
     // Reads at most the first maxBytes bytes, for a file that is only looked into and may be anything,
     // such as a lock. A backend that cannot stop early reads it all and drops the rest.
     virtual FileReadResult readStart(const QString& path, qsizetype maxBytes)

@@ -27,6 +27,16 @@ QString fromNative(const std::string& name)
 #endif
 }
 
+// A buffer of its own keeps its memory when it shrinks, so a buffer read into again needs no fresh pages
+// while the log stays about the same size.
+NativeFileOps::ResizeBuffer resizer(QByteArray& bytes)
+{
+    return [&bytes](std::size_t size) {
+        bytes.resize(qsizetype(size));
+        return bytes.data();
+    };
+}
+
 // Names the path the platform opened, which off Windows has slashes where the user typed backslashes.
 FileError errorFor(const QString& action, const QString& path, const NativeFileOps::Status& status)
 {
@@ -68,17 +78,28 @@ FileReadResult LocalFileAccess::readAll(const QString& path)
     return readStart(path, std::numeric_limits<qsizetype>::max());
 }
 
+FileRereadResult LocalFileAccess::readIfChanged(const QString& path, const std::optional<FileIdentity>& known,
+                                                QByteArray& buffer)
+{
+    if (const auto error = refused(path))
+        return {false, std::nullopt, *error};
+    FileRereadResult result;
+    FileIdentity identity;
+    const NativeFileOps::Status status =
+        NativeFileOps::readIfChanged(toNative(path), known, identity, result.unchanged, resizer(buffer));
+    if (!status.ok())
+        return {false, std::nullopt, errorFor(QStringLiteral("read"), path, status)};
+    result.identity = identity;
+    return result;
+}
+
 FileReadResult LocalFileAccess::readStart(const QString& path, qsizetype maxBytes)
 {
     if (const auto error = refused(path))
         return {{}, *error};
     QByteArray bytes;
-    const auto resize = [&bytes](std::size_t size) {
-        bytes.resize(qsizetype(size));
-        return bytes.data();
-    };
     const NativeFileOps::Status status =
-        NativeFileOps::readAll(toNative(path), resize, std::size_t(maxBytes));
+        NativeFileOps::readAll(toNative(path), resizer(bytes), std::size_t(maxBytes));
     if (!status.ok())
         return {{}, errorFor(QStringLiteral("read"), path, status)};
     return {bytes, {}};

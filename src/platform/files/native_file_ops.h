@@ -4,6 +4,7 @@
 // implementation needs nothing but windows.h. One implementation is built per platform.
 
 #include "platform/files/file_failure.h"
+#include "platform/files/file_identity.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -35,6 +36,12 @@ using ResizeBuffer = std::function<char*(std::size_t size)>;
 // maxBytes. On failure the buffer's content is undefined.
 Status readAll(const std::filesystem::path& path, const ResizeBuffer& resize,
                std::size_t maxBytes = std::string::npos);
+
+// Opens the file and takes its identity from the open handle, so that a network file system's cached
+// attributes are brought up to date by the open; reads it whole as readAll does only when that differs
+// from known, and sets unchanged otherwise (the buffer is then left as it was).
+Status readIfChanged(const std::filesystem::path& path, const std::optional<FileIdentity>& known,
+                     FileIdentity& identity, bool& unchanged, const ResizeBuffer& resize);
 
 // Reads with readSome(into, wanted, count) until it reads nothing or maxBytes are in, growing the buffer
 // from `expected` bytes (0: unknown); ask for one byte more than the file's reported size, so that a file

@@ -142,16 +142,9 @@ Status writeWhole(int descriptor, std::string_view bytes)
     return {};
 }
 
-} // namespace
-
-Status readAll(const std::filesystem::path& path, const ResizeBuffer& resize, std::size_t maxBytes)
+// Reads the opened file to its end, then closes it.
+Status readOpened(int descriptor, const struct stat& info, const ResizeBuffer& resize, std::size_t maxBytes)
 {
-    int descriptor = -1;
-    struct stat info
-    {
-    };
-    if (const Status opened = openRegular(path.c_str(), O_RDONLY, 0, descriptor, info); !opened.ok())
-        return opened;
     const auto readSome = [descriptor](char* into, std::size_t wanted, std::size_t& count) -> Status {
         ssize_t read = -1;
         do
@@ -164,6 +157,40 @@ Status readAll(const std::filesystem::path& path, const ResizeBuffer& resize, st
     };
     const std::size_t expected = info.st_size > 0 ? std::size_t(info.st_size) + 1 : 0;
     return closedWith(descriptor, readInPlace(resize, expected, maxBytes, readSome));
+}
+
+} // namespace
+
+Status readAll(const std::filesystem::path& path, const ResizeBuffer& resize, std::size_t maxBytes)
+{
+    int descriptor = -1;
+    struct stat info
+    {
+    };
+    if (const Status opened = openRegular(path.c_str(), O_RDONLY, 0, descriptor, info); !opened.ok())
+        return opened;
+    return readOpened(descriptor, info, resize, maxBytes);
+}
+
+// The open refreshes what NFS (close-to-open) and CIFS know of the file; fstat then tells of that file.
+Status readIfChanged(const std::filesystem::path& path, const std::optional<FileIdentity>& known,
+                     FileIdentity& identity, bool& unchanged, const ResizeBuffer& resize)
+{
+    unchanged = false;
+    int descriptor = -1;
+    struct stat info
+    {
+    };
+    if (const Status opened = openRegular(path.c_str(), O_RDONLY, 0, descriptor, info); !opened.ok())
+        return opened;
+    identity = {std::int64_t(info.st_size),
+                std::int64_t(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec,
+                std::uint64_t(info.st_dev), std::uint64_t(info.st_ino)};
+    if (known && *known == identity) {
+        unchanged = true;
+        return closedWith(descriptor, {});
+    }
+    return readOpened(descriptor, info, resize, std::string::npos);
 }
 
 Status writeAll(const std::filesystem::path& path, std::string_view bytes, bool newOnly)

@@ -17,6 +17,13 @@ FileReadResult RoutingFileAccess::readAll(const QString& path)
     return backendFor(path).readAll(path);
 }
 
+FileRereadResult RoutingFileAccess::readIfChanged(const QString& path,
+                                                  const std::optional<FileIdentity>& known,
+                                                  QByteArray& buffer)
+{
+    return backendFor(path).readIfChanged(path, known, buffer);
+}
+
 FileReadResult RoutingFileAccess::readStart(const QString& path, qsizetype maxBytes)
 {
     return backendFor(path).readStart(path, maxBytes);

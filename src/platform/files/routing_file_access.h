@@ -9,6 +9,8 @@ public:
     RoutingFileAccess(FileAccess& local, FileAccess& serverShares);
 
     FileReadResult readAll(const QString& path) override;
+    FileRereadResult readIfChanged(const QString& path, const std::optional<FileIdentity>& known,
+                                   QByteArray& buffer) override;
     FileReadResult readStart(const QString& path, qsizetype maxBytes) override;
     FileError writeAll(const QString& path, const QByteArray& bytes, Create mode) override;
     FileError createWhole(const QString& path, const QByteArray& bytes, const QString& scratch) override;

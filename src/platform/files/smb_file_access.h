@@ -14,6 +14,8 @@ class SmbFileAccess final : public FileAccess, public ShareLogins
 {
 public:
     FileReadResult readAll(const QString& path) override;
+    FileRereadResult readIfChanged(const QString& path, const std::optional<FileIdentity>& known,
+                                   QByteArray& buffer) override;
     FileReadResult readStart(const QString& path, qsizetype maxBytes) override;
     FileError writeAll(const QString& path, const QByteArray& bytes, Create mode) override;
     FileError replace(const QString& source, const QString& target, const QString& aside) override;

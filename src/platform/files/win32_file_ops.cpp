@@ -185,14 +185,18 @@ bool renameReplacingOpenTarget(const std::filesystem::path& source, const std::f
 
 } // namespace
 
+namespace {
+
+Handle openForReading(const std::filesystem::path& path)
+{
+    return Handle(CreateFileW(path.c_str(), GENERIC_READ, shareAll, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+}
+
 // The whole file in as few reads as its size allows, so that it is open only for a moment: a writer
 // whose rename cannot replace an open file waits for every reader to close it.
-Status readAll(const std::filesystem::path& path, const ResizeBuffer& resize, std::size_t maxBytes)
+Status readOpened(const Handle& file, const ResizeBuffer& resize, std::size_t maxBytes)
 {
-    const Handle file(CreateFileW(path.c_str(), GENERIC_READ, shareAll, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!file)
-        return lastErrorOn(path, Wanted::reading);
     const auto readSome = [&file](char* into, std::size_t wanted, std::size_t& count) -> Status {
         DWORD read = 0;
         if (!ReadFile(file.get(), into, DWORD(std::min<std::size_t>(wanted, 1u << 30)), &read, nullptr))
@@ -204,6 +208,40 @@ Status readAll(const std::filesystem::path& path, const ResizeBuffer& resize, st
     const std::size_t expected =
         GetFileSizeEx(file.get(), &size) && size.QuadPart > 0 ? std::size_t(size.QuadPart) + 1 : 0;
     return readInPlace(resize, expected, maxBytes, readSome);
+}
+
+} // namespace
+
+Status readAll(const std::filesystem::path& path, const ResizeBuffer& resize, std::size_t maxBytes)
+{
+    const Handle file = openForReading(path);
+    if (!file)
+        return lastErrorOn(path, Wanted::reading);
+    return readOpened(file, resize, maxBytes);
+}
+
+// The redirector answers for the handle with what the server said when it was opened.
+Status readIfChanged(const std::filesystem::path& path, const std::optional<FileIdentity>& known,
+                     FileIdentity& identity, bool& unchanged, const ResizeBuffer& resize)
+{
+    unchanged = false;
+    const Handle file = openForReading(path);
+    if (!file)
+        return lastErrorOn(path, Wanted::reading);
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(file.get(), &info))
+        return lastError();
+    const auto joined = [](DWORD high, DWORD low) {
+        return (std::uint64_t(high) << 32) | low;
+    };
+    identity = {std::int64_t(joined(info.nFileSizeHigh, info.nFileSizeLow)),
+                std::int64_t(joined(info.ftLastWriteTime.dwHighDateTime, info.ftLastWriteTime.dwLowDateTime)),
+                std::uint64_t(info.dwVolumeSerialNumber), joined(info.nFileIndexHigh, info.nFileIndexLow)};
+    if (known && *known == identity) {
+        unchanged = true;
+        return {};
+    }
+    return readOpened(file, resize, std::string::npos);
 }
 
 Status writeAll(const std::filesystem::path& path, std::string_view bytes, bool newOnly)
