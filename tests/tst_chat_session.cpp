@@ -1,7 +1,10 @@
+#include "livelog/live_log.h"
 #include "session/file_worker.h"
 #include "session/interval_timer.h"
 #include "support/session_fixture.h"
 
+#include <QDateTime>
+#include <QFile>
 #include <QSignalSpy>
 #include <QTest>
 #include <atomic>
@@ -39,6 +42,19 @@ private:
     }
 };
 
+// Another copy of the program, or an editor, writing over the log's bytes in place: the same file, and
+// with a time given, the same modification time as before.
+void rewriteInPlace(const QString& path, const QByteArray& bytes, const QDateTime& time = {})
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    QVERIFY(file.resize(0));
+    QCOMPARE(file.write(bytes), bytes.size());
+    QVERIFY(file.flush());
+    if (time.isValid())
+        QVERIFY(file.setFileTime(time, QFileDevice::FileModificationTime));
+}
+
 // One character per control usable in a state: switch, post, refresh, settings, own text.
 QString usableText(const ChatSession::Usable& usable)
 {
@@ -70,6 +86,8 @@ private slots:
     void failedPostKeepsTheWindowOpen();
     void postAsksForLoginAndTriesAgain();
     void refreshUnderWayRunsAgainAfterTheSettings();
+    void ticksReadOnlyAChangedLog();
+    void changeTheShareCannotSeeIsShownWithinTenTicks();
 };
 
 void ChatSessionTest::transitions_data()
@@ -353,6 +371,62 @@ void ChatSessionTest::refreshUnderWayRunsAgainAfterTheSettings()
             QCOMPARE(fixture.statuses.last(), Status::autoRefreshDisabled);
         }
     }
+}
+
+// Every change another copy or an editor makes shows at the next tick; a tick on an unchanged log reads
+// none of it and shows nothing new, and after a failed read the log shows again even though unchanged.
+void ChatSessionTest::ticksReadOnlyAChangedLog()
+{
+    SessionFixture fixture;
+    fixture.writeLog("first \r\n \r\n\r\n\r\n");
+    fixture.load(true, true);
+    fixture.tick();
+    const int reads = fixture.files.reads();
+    fixture.tick();
+    fixture.tick();
+    QCOMPARE(fixture.files.reads(), reads);
+    QCOMPARE(fixture.logs, QList<QByteArray>{"first \r\n \r\n\r\n\r\n"});
+
+    const auto nextTickShows = [&](const char* step) {
+        fixture.tick();
+        QVERIFY2(!fixture.logs.isEmpty() && fixture.logs.last() == fixture.readLog(), step);
+    };
+    QVERIFY(!LiveLog::post(fixture.files, fixture.share(), "second").failed());
+    nextTickShows("post");
+    QVERIFY(!LiveLog::clear(fixture.files, fixture.share()).failed());
+    nextTickShows("clear");
+    rewriteInPlace(fixture.logPath(), "edited in place \r\n");
+    nextTickShows("rewrite in place");
+
+    fixture.files.failReads(QStringLiteral("Cannot read %1: the network path was not found"));
+    fixture.tick();
+    QCOMPARE(fixture.failures.size(), 1);
+    fixture.files.failReads({});
+    const qsizetype shown = fixture.logs.size();
+    fixture.tick();
+    QCOMPARE(fixture.logs.size(), shown + 1);
+    QCOMPARE(fixture.logs.last(), QByteArray("edited in place \r\n"));
+}
+
+// Other bytes of the same size, written in place with the old time put back, look like the same log;
+// the whole reads that ticks make now and then show them all the same.
+void ChatSessionTest::changeTheShareCannotSeeIsShownWithinTenTicks()
+{
+    SessionFixture fixture;
+    const QDateTime time = QDateTime::currentDateTimeUtc().addSecs(-60);
+    fixture.writeLog("abc \r\n");
+    rewriteInPlace(fixture.logPath(), "abc \r\n", time);
+    fixture.load(true, true);
+    fixture.tick();
+    QCOMPARE(fixture.logs, QList<QByteArray>{"abc \r\n"});
+
+    rewriteInPlace(fixture.logPath(), "xyz \r\n", time);
+    int ticks = 0;
+    while (fixture.logs.size() == 1 && ticks < ChatSession::wholeReadEvery) {
+        fixture.tick();
+        ++ticks;
+    }
+    QCOMPARE(fixture.logs.last(), QByteArray("xyz \r\n"));
 }
 
 QTEST_MAIN(ChatSessionTest)

@@ -29,6 +29,14 @@ void retryWithLogin(FileWorker& worker, const QString& name, const AskForLogin& 
 
 } // namespace
 
+struct ChatSession::RefreshRead
+{
+    bool unchanged = false;
+    std::optional<FileIdentity> identity;
+    QByteArray bytes;
+    FileError error;
+};
+
 ChatSession::State ChatSession::next(State state, Event event, bool hasShareLocation)
 {
     switch (event) {
@@ -97,28 +105,34 @@ void ChatSession::enter(State state)
 void ChatSession::finishLoad(bool autoRefreshTicked)
 {
     m_refreshTimer->setInterval(static_cast<int>(m_refreshInterval.count()));
-    emit statusShown(Status::loading);
+    showStatus(Status::loading);
     handle(autoRefreshTicked ? Event::autoRefreshTicked : Event::locationTaken);
     if (m_state == State::noShare)
-        emit statusShown(Status::configure);
+        showStatus(Status::configure);
     else if (m_state == State::autoRefreshOff)
-        emit statusShown(Status::autoRefreshDisabled);
+        showStatus(Status::autoRefreshDisabled);
 }
 
 void ChatSession::switchAutoRefresh(bool ticked)
 {
     handle(ticked ? Event::autoRefreshTicked : Event::autoRefreshUnticked);
     if (m_state == State::autoRefreshOn)
-        emit statusShown(Status::autoRefreshEnabled);
+        showStatus(Status::autoRefreshEnabled);
+}
+
+void ChatSession::showStatus(Status status)
+{
+    m_known.reset();
+    emit statusShown(status);
 }
 
 void ChatSession::takeSavedShareLocation(const QString& shareLocation)
 {
-    m_shareLocation = shareLocation;
+    setShareLocation(shareLocation);
     m_loginDeclined = false;
     handle(Event::locationTaken);
     if (m_state == State::autoRefreshOff)
-        emit statusShown(Status::autoRefreshDisabled);
+        showStatus(Status::autoRefreshDisabled);
 }
 
 void ChatSession::setRefreshTimerEnabled(bool enabled)
@@ -128,7 +142,7 @@ void ChatSession::setRefreshTimerEnabled(bool enabled)
     m_refreshTimer->setEnabled(enabled);
 }
 
-void ChatSession::readInBackground(std::function<void(const FileReadResult&)> apply)
+void ChatSession::readInBackground(bool mayTrustIdentity, std::function<void(const RefreshRead&)> apply)
 {
     if (m_refreshTimer->isEnabled()) {
         m_refreshTimer->setEnabled(false);
@@ -137,40 +151,62 @@ void ChatSession::readInBackground(std::function<void(const FileReadResult&)> ap
     const quint64 ticket = ++m_readTicket;
     const QString share = m_shareLocation;
     const QString logPath = m_files->messagePath(LiveLogFormat::liveLogPath(share));
-    m_worker->read(
-        logPath, [share](FileAccess& files) { return LiveLog::read(files, share); },
-        [this, ticket, apply = std::move(apply)](const FileReadResult& result) {
+    std::optional<FileIdentity> known;
+    if (mayTrustIdentity && m_known && m_known->shareLocation == share &&
+        m_ticksTrusted < wholeReadEvery - 1) {
+        known = m_known->identity;
+        ++m_ticksTrusted;
+    } else {
+        m_ticksTrusted = 0;
+    }
+    m_worker->readAs<RefreshRead>(
+        logPath,
+        [share, known](FileAccess& files) {
+            RefreshRead read;
+            const FileRereadResult result = LiveLog::readIfChanged(files, share, known, read.bytes);
+            read.unchanged = result.unchanged;
+            read.identity = result.identity;
+            read.error = result.error;
+            return read;
+        },
+        [this, ticket, share, apply = std::move(apply)](const RefreshRead& result) {
             if (ticket != m_readTicket)
                 return;
             if (m_refreshPausedForRead) {
                 m_refreshPausedForRead = false;
                 m_refreshTimer->setEnabled(true);
             }
+            if (result.error.failed() || !result.identity)
+                m_known.reset();
+            else if (!result.unchanged)
+                m_known = KnownLog{share, *result.identity};
             apply(result);
         });
 }
 
 void ChatSession::onRefreshTick()
 {
-    readInBackground([this](const FileReadResult& result) {
+    readInBackground(true, [this](const RefreshRead& result) {
         showReadResult(result);
         askedForLogin(result.error, [this] { onRefreshTick(); });
     });
 }
 
-void ChatSession::showReadResult(const FileReadResult& result)
+// A log the share reports unchanged is the one on display: nothing to show, and as a successful read it
+// leaves the view as it is.
+void ChatSession::showReadResult(const RefreshRead& result)
 {
     if (result.error.failed())
         emit readFailed(result.error);
-    else
+    else if (!result.unchanged)
         emit logRead(result.bytes);
 }
 
 void ChatSession::refresh()
 {
     m_loginDeclined = false;
-    emit statusShown(Status::refreshing);
-    readInBackground([this](const FileReadResult& result) {
+    showStatus(Status::refreshing);
+    readInBackground(false, [this](const RefreshRead& result) {
         m_refreshClickTicket = 0;
         showReadResult(result);
         // A declined login needs no message on top: the user has just read why, and the status line
@@ -209,8 +245,10 @@ void ChatSession::post(const QString& ownText)
         [this](const LiveLog::PostResult& result) { showPostResult(result); });
 }
 
+// The log that the post read is on display, and the post's own entry is not: the next tick reads whole.
 void ChatSession::showPostResult(const LiveLog::PostResult& result)
 {
+    m_known.reset();
     if (result.logRead())
         emit logRead(result.read.bytes);
     if (result.failed()) {

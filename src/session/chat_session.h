@@ -6,6 +6,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class FileWorker;
 class IntervalTimer;
@@ -22,6 +23,9 @@ class ChatSession final : public QObject
 
 public:
     static constexpr std::chrono::milliseconds defaultRefreshInterval{3000};
+    // A refresh tick reads the log only when the share reports it changed, but every this many ticks it
+    // reads it whole anyway, for a change that leaves size, time and file as they were.
+    static constexpr int wholeReadEvery = 10;
 
     // Which work the user can start. Posting needs auto refresh on, and the settings window needs it off.
     enum class State
@@ -83,7 +87,11 @@ public:
     QString shareLocation() const { return m_shareLocation; }
     // A location of blanks counts as one.
     bool hasShareLocation() const { return !m_shareLocation.isEmpty(); }
-    void setShareLocation(const QString& shareLocation) { m_shareLocation = shareLocation; }
+    void setShareLocation(const QString& shareLocation)
+    {
+        m_shareLocation = shareLocation;
+        m_known.reset();
+    }
     FileWorker& worker() const { return *m_worker; }
 
     // The end of the window's load, after the stored tick has run the switch: the timer gets its
@@ -124,10 +132,14 @@ private:
     // Every change of the refresh timer's state goes through here; it also drops the result of a read
     // still under way, which the change has made stale.
     void setRefreshTimerEnabled(bool enabled);
-    // The refresh timer waits while a read is under way and resumes with its result.
-    void readInBackground(std::function<void(const FileReadResult&)> apply);
+    struct RefreshRead;
+    // The refresh timer waits while a read is under way and resumes with its result. A read that may trust
+    // the identity of the log shown reads nothing when the share says it is the same.
+    void readInBackground(bool mayTrustIdentity, std::function<void(const RefreshRead&)> apply);
     void onRefreshTick();
-    void showReadResult(const FileReadResult& result);
+    void showReadResult(const RefreshRead& result);
+    // What the view shows is no longer the log last read: the next read reads it whole.
+    void showStatus(Status status);
     void showPostResult(const LiveLog::PostResult& result);
     void endPosting();
     // A dialog runs an event loop: no refresh tick may run inside it.
@@ -143,6 +155,15 @@ private:
     QString m_shareLocation;
     State m_state = State::autoRefreshOff;
     quint64 m_readTicket = 0;
+    // The identity of the log the view shows, with the location it was read from.
+    struct KnownLog
+    {
+        QString shareLocation;
+        FileIdentity identity;
+    };
+    std::optional<KnownLog> m_known;
+    // Ticks in a row that trusted the identity.
+    int m_ticksTrusted = 0;
     // The ticket of a Refresh click's read until its result is shown.
     quint64 m_refreshClickTicket = 0;
     bool m_refreshPausedForRead = false;

@@ -19,11 +19,10 @@ QString seconds(std::chrono::milliseconds duration)
     return QString::number(double(duration.count()) / 1000.0);
 }
 
-FileReadResult notAnswered(const QString& path, const QString& why)
+FileError notAnswered(const QString& path, const QString& why)
 {
-    return {{},
-            {FileError::Kind::serverUnreachable,
-             QStringLiteral("Cannot read %1: %2; the share does not answer.").arg(path, why)}};
+    return {FileError::Kind::serverUnreachable,
+            QStringLiteral("Cannot read %1: %2; the share does not answer.").arg(path, why)};
 }
 
 } // namespace
@@ -68,28 +67,26 @@ FileWorker::~FileWorker()
     shutdown(QDeadlineTimer(defaultShutdownWait));
 }
 
-void FileWorker::read(const QString& path, std::function<FileReadResult(FileAccess&)> work, ReadDone done)
+void FileWorker::startRead(const QString& path, Job job, std::function<void(const FileError&)> failed)
 {
     if (m_shutDown)
         return;
     if (const qsizetype stuck = readsGivenUpStillRunning(path); stuck >= mostReadsGivenUp) {
-        const FileReadResult result = notAnswered(
+        const FileError error = notAnswered(
             path, QStringLiteral("the last %1 reads of it have not finished").arg(QString::number(stuck)));
         QMetaObject::invokeMethod(
             this,
-            [this, done = std::move(done), result] {
-                done(result);
+            [this, failed = std::move(failed), error] {
+                failed(error);
                 emit readEnded();
             },
             Qt::QueuedConnection);
         return;
     }
-    const quint64 id = start(Lane::read, path, [work = std::move(work), done](FileAccess& files) {
-        return std::function<void()>([done, result = work(files)] { done(result); });
-    });
-    m_pending[id].giveUp = [done = std::move(done), path, limit = m_readTimeLimit] {
-        done(notAnswered(path,
-                         QStringLiteral("the read did not finish within %1 seconds").arg(seconds(limit))));
+    const quint64 id = start(Lane::read, path, std::move(job));
+    m_pending[id].giveUp = [failed = std::move(failed), path, limit = m_readTimeLimit] {
+        failed(notAnswered(path,
+                           QStringLiteral("the read did not finish within %1 seconds").arg(seconds(limit))));
     };
     QTimer::singleShot(m_readTimeLimit, this, [this, id] { giveUp(id); });
 }

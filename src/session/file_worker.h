@@ -35,7 +35,25 @@ public:
     using ReadDone = std::function<void(const FileReadResult&)>;
     // Reads through work; done runs later on this object's thread with the result or, once the time limit
     // has passed, with a failure to read path. Nothing is delivered after shutdown.
-    void read(const QString& path, std::function<FileReadResult(FileAccess&)> work, ReadDone done);
+    void read(const QString& path, std::function<FileReadResult(FileAccess&)> work, ReadDone done)
+    {
+        readAs<FileReadResult>(path, std::move(work), std::move(done));
+    }
+    // The same for a read whose result is a Result with a FileError error, which a failure sets.
+    template <typename Result, typename Work, typename Done>
+    void readAs(const QString& path, Work work, Done done)
+    {
+        startRead(
+            path,
+            [work = std::move(work), done](FileAccess& files) mutable {
+                return std::function<void()>([done, result = Result(work(files))] { done(result); });
+            },
+            [done](const FileError& error) {
+                Result result;
+                result.error = error;
+                done(result);
+            });
+    }
 
     // Runs work, a post or a clear, then done(result) here. Nothing starts while one is under way.
     template <typename Work, typename Done> void change(const QString& name, Work work, Done done)
@@ -76,6 +94,7 @@ private:
         std::function<void()> giveUp;
     };
 
+    void startRead(const QString& path, Job job, std::function<void(const FileError&)> failed);
     void startChange(const QString& name, Job job);
     quint64 start(Lane lane, const QString& key, Job job);
     void deliver(quint64 id, const std::function<void()>& done);
