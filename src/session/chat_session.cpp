@@ -8,6 +8,7 @@
 #include "text/code_page.h"
 #include "text/message_text.h"
 
+#include <mutex>
 #include <utility>
 
 namespace {
@@ -33,8 +34,30 @@ struct ChatSession::RefreshRead
 {
     bool unchanged = false;
     std::optional<FileIdentity> identity;
-    QByteArray bytes;
     FileError error;
+    // Read whole, and the same bytes as the log last shown.
+    bool sameAsShown = false;
+    // Read whole, and changed.
+    IndexedLog log;
+};
+
+// Where the memory of an old log waits for the next read, which runs on some thread of the worker. A
+// read given up on keeps what it took, so the next read never shares it.
+struct ChatSession::SpareMemory
+{
+    std::mutex mutex;
+    LogLines::Memory memory;
+
+    LogLines::Memory take()
+    {
+        const std::lock_guard lock(mutex);
+        return std::exchange(memory, {});
+    }
+    void put(LogLines::Memory spare)
+    {
+        const std::lock_guard lock(mutex);
+        memory = std::move(spare);
+    }
 };
 
 ChatSession::State ChatSession::next(State state, Event event, bool hasShareLocation)
@@ -76,6 +99,7 @@ ChatSession::ChatSession(std::shared_ptr<FileAccess> files, SessionPrompts& prom
     , m_prompts(prompts)
     , m_refreshInterval(refreshInterval)
 {
+    m_spare = std::make_shared<SpareMemory>();
     m_worker = new FileWorker(std::move(files), this);
     m_refreshTimer = new IntervalTimer(QStringLiteral("MAIN_TEXT_REFRESH_TIMER"), this);
     connect(m_refreshTimer, &IntervalTimer::tick, this, &ChatSession::onRefreshTick);
@@ -123,7 +147,24 @@ void ChatSession::switchAutoRefresh(bool ticked)
 void ChatSession::showStatus(Status status)
 {
     m_known.reset();
+    m_viewShowsLog = false;
     emit statusShown(status);
+}
+
+void ChatSession::showLog(const IndexedLog& log)
+{
+    if (log.lines != m_shown)
+        m_retired = std::exchange(m_shown, log.lines);
+    m_viewShowsLog = true;
+    emit logRead(log);
+}
+
+// Every log given to the view was made here, never const. One that a read given up on still reads stays.
+void ChatSession::recycleRetiredLog()
+{
+    if (m_retired && m_retired.use_count() == 1)
+        m_spare->put(std::const_pointer_cast<LogLines>(m_retired)->release());
+    m_retired.reset();
 }
 
 void ChatSession::takeSavedShareLocation(const QString& shareLocation)
@@ -159,14 +200,30 @@ void ChatSession::readInBackground(bool mayTrustIdentity, std::function<void(con
     } else {
         m_ticksTrusted = 0;
     }
+    recycleRetiredLog();
     m_worker->readAs<RefreshRead>(
         logPath,
-        [share, known](FileAccess& files) {
+        [share, known, shown = m_shown, spare = m_spare](FileAccess& files) mutable {
             RefreshRead read;
-            const FileRereadResult result = LiveLog::readIfChanged(files, share, known, read.bytes);
+            LogLines::Memory memory = spare->take();
+            const FileRereadResult result = LiveLog::readIfChanged(files, share, known, memory.bytes);
             read.unchanged = result.unchanged;
             read.identity = result.identity;
             read.error = result.error;
+            if (!result.error.failed() && !result.unchanged) {
+                read.sameAsShown = shown && memory.bytes == shown->bytes();
+                if (!read.sameAsShown) {
+                    std::optional<qsizetype> linesInFront;
+                    read.log.lines = std::make_shared<LogLines>(
+                        LogLines::indexed(std::exchange(memory, {}), shown.get(), linesInFront));
+                    read.log.base = shown;
+                    read.log.linesInFront = linesInFront;
+                }
+            }
+            if (!memory.bytes.isNull())
+                spare->put(std::move(memory));
+            // Not held past the read, so that its memory can be lent once the view lets go of it.
+            shown.reset();
             return read;
         },
         [this, ticket, share, apply = std::move(apply)](const RefreshRead& result) {
@@ -196,10 +253,14 @@ void ChatSession::onRefreshTick()
 // leaves the view as it is.
 void ChatSession::showReadResult(const RefreshRead& result)
 {
-    if (result.error.failed())
+    if (result.error.failed()) {
+        m_viewShowsLog = false;
         emit readFailed(result.error);
-    else if (!result.unchanged)
-        emit logRead(result.bytes);
+    } else if (result.log.lines) {
+        showLog(result.log);
+    } else if (!m_viewShowsLog && m_shown) {
+        showLog({m_shown, m_shown, std::nullopt});
+    }
 }
 
 void ChatSession::refresh()
@@ -249,8 +310,12 @@ void ChatSession::post(const QString& ownText)
 void ChatSession::showPostResult(const LiveLog::PostResult& result)
 {
     m_known.reset();
-    if (result.logRead())
-        emit logRead(result.read.bytes);
+    if (result.logRead()) {
+        std::optional<qsizetype> linesInFront;
+        auto lines = std::make_shared<LogLines>(
+            LogLines::indexed({result.read.bytes, {}}, m_shown.get(), linesInFront));
+        showLog({std::move(lines), m_shown, linesInFront});
+    }
     if (result.failed()) {
         // The user reads why first, and decides again with the text still there.
         m_closeAfterPost = false;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "livelog/log_lines.h"
 #include "platform/files/file_access.h"
 
 #include <QObject>
@@ -119,7 +120,8 @@ public:
 signals:
     void stateChanged(ChatSession::State state);
     void statusShown(ChatSession::Status status);
-    void logRead(const QByteArray& bytes);
+    // Indexed off the window's thread for a refresh; the window only puts it in place.
+    void logRead(const IndexedLog& log);
     void readFailed(const FileError& error);
     // Before postEnded: the post has landed, and its text is in the log.
     void posted();
@@ -140,6 +142,9 @@ private:
     void showReadResult(const RefreshRead& result);
     // What the view shows is no longer the log last read: the next read reads it whole.
     void showStatus(Status status);
+    void showLog(const IndexedLog& log);
+    // The log shown before the last one, once nothing else holds it, lends its memory to the next read.
+    void recycleRetiredLog();
     void showPostResult(const LiveLog::PostResult& result);
     void endPosting();
     // A dialog runs an event loop: no refresh tick may run inside it.
@@ -164,6 +169,12 @@ private:
     std::optional<KnownLog> m_known;
     // Ticks in a row that trusted the identity.
     int m_ticksTrusted = 0;
+    // The log last given to the view, and whether the view shows it rather than a status.
+    std::shared_ptr<const LogLines> m_shown;
+    bool m_viewShowsLog = false;
+    std::shared_ptr<const LogLines> m_retired;
+    struct SpareMemory;
+    std::shared_ptr<SpareMemory> m_spare;
     // The ticket of a Refresh click's read until its result is shown.
     quint64 m_refreshClickTicket = 0;
     bool m_refreshPausedForRead = false;

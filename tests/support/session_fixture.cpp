@@ -24,7 +24,7 @@ SessionFixture::SessionFixture(std::shared_ptr<FaultInjectingFileAccess> files)
     QObject::connect(&session, &ChatSession::statusShown, &session,
                      [this](ChatSession::Status status) { statuses << status; });
     QObject::connect(&session, &ChatSession::logRead, &session,
-                     [this](const QByteArray& bytes) { logs << bytes; });
+                     [this](const IndexedLog& log) { logs << log.bytes(); });
     QObject::connect(&session, &ChatSession::readFailed, &session,
                      [this](const FileError& error) { failures << error.message; });
     QObject::connect(&session, &ChatSession::posted, &session, [this] { ++posted; });

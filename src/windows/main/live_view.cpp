@@ -30,21 +30,32 @@ LiveView::LiveView(QWidget* parent)
 
 void LiveView::showLog(const QByteArray& log)
 {
-    const bool unchanged = m_log.bytes() == log;
+    if (m_log->bytes() == log) {
+        showIndexed({m_log, m_log, std::nullopt});
+        return;
+    }
+    std::optional<qsizetype> linesInFront;
+    auto lines = std::make_shared<const LogLines>(LogLines::indexed({log, {}}, m_log.get(), linesInFront));
+    showIndexed({std::move(lines), m_log, linesInFront});
+}
+
+// The lines were found where the log was read: here they only take the place of those shown. Bytes are
+// compared only for a log indexed against another than the one shown.
+void LiveView::showIndexed(const IndexedLog& log)
+{
+    const bool unchanged = log.lines == m_log || (log.base != m_log && m_log->bytes() == log.bytes());
     if (m_showingLog && unchanged)
         return;
     const bool wasShowingLog = m_showingLog;
-    std::optional<qsizetype> linesInFront;
+    const bool grown = !unchanged && log.base == m_log && log.linesInFront;
     if (!unchanged) {
         m_longLines.forget();
-        linesInFront = m_log.grow(log);
-        if (!linesInFront)
-            m_log.assign(log);
+        m_log = log.lines;
     }
     m_showingLog = true;
-    if (wasShowingLog && linesInFront) {
-        keepPlaceAfterGrowth(*linesInFront);
-        LiveViewAccessible::linesAddedInFront(this, *linesInFront);
+    if (wasShowingLog && grown) {
+        keepPlaceAfterGrowth(*log.linesInFront);
+        LiveViewAccessible::linesAddedInFront(this, *log.linesInFront);
     } else {
         showFromTop();
         LiveViewAccessible::textReplaced(this);
@@ -70,17 +81,17 @@ QString LiveView::toPlainText() const
 
 qsizetype LiveView::lineCount() const
 {
-    return m_showingLog ? m_log.count() : m_status.size();
+    return m_showingLog ? m_log->count() : m_status.size();
 }
 
 QString LiveView::lineText(qsizetype line) const
 {
-    return m_showingLog ? m_longLines.text(line, [&] { return m_log.line(line); }) : m_status.at(line);
+    return m_showingLog ? m_longLines.text(line, [&] { return m_log->line(line); }) : m_status.at(line);
 }
 
 QString LiveView::lines(qsizetype first, qsizetype last) const
 {
-    return m_showingLog ? m_log.text(first, last)
+    return m_showingLog ? m_log->text(first, last)
                         : m_status.mid(first, last - first + 1).join(QLatin1Char('\n'));
 }
 
@@ -180,7 +191,7 @@ int LiveView::widthOfLongestLine() const
 {
     if (wraps())
         return 0;
-    const QString text = lineText(m_log.longest());
+    const QString text = lineText(m_log->longest());
     if (LongLines::isLong(text))
         return int(std::ceil(m_longLines.width()));
     QTextLayout layout;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "windows/main/log_lines.h"
+#include "livelog/log_lines.h"
 #include "windows/main/long_lines.h"
 
 #include <QAbstractScrollArea>
@@ -10,6 +10,7 @@
 #include <QRect>
 #include <QStringList>
 #include <compare>
+#include <memory>
 #include <optional>
 
 class QTextLayout;
@@ -38,13 +39,14 @@ public:
     explicit LiveView(QWidget* parent);
 
     void showLog(const QByteArray& log);
+    void showIndexed(const IndexedLog& log);
     // Replaces what the view shows; the text may span several lines.
     void showStatus(const QString& text);
 
     // The log bytes on display; nothing while a status text shows.
     std::optional<QByteArray> shownLog() const
     {
-        return m_showingLog ? std::optional<QByteArray>(m_log.bytes()) : std::nullopt;
+        return m_showingLog ? std::optional<QByteArray>(m_log->bytes()) : std::nullopt;
     }
 
     // What the view shows, lines joined by LF, as a text field's toPlainText() gives it.
@@ -116,7 +118,7 @@ private:
     void offerSelection() const;
 
     // The log on display, or kept aside while a status text shows.
-    LogLines m_log;
+    std::shared_ptr<const LogLines> m_log = std::make_shared<const LogLines>();
     QStringList m_status;
     bool m_showingLog = false;
     Position m_anchor;

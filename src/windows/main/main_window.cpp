@@ -69,7 +69,7 @@ MainWindow::MainWindow(ProgramServices services, std::chrono::milliseconds refre
     connect(m_session, &ChatSession::stateChanged, this, &MainWindow::render);
     connect(m_session, &ChatSession::statusShown, this,
             [this](ChatSession::Status status) { m_liveView->showStatus(statusText(status)); });
-    connect(m_session, &ChatSession::logRead, m_liveView, &LiveView::showLog);
+    connect(m_session, &ChatSession::logRead, m_liveView, &LiveView::showIndexed);
     connect(m_session, &ChatSession::readFailed, this,
             [this](const FileError& error) { m_liveView->showStatus(StatusText::readFailed(error)); });
     connect(m_session, &ChatSession::posted, m_ownText, &QPlainTextEdit::clear);

@@ -1,10 +1,11 @@
-#include "windows/main/log_lines.h"
+#include "livelog/log_lines.h"
 
 #include "livelog/live_log_format.h"
 #include "text/code_page.h"
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -44,16 +45,15 @@ template <typename Found> void forEachLineStart(QByteArrayView bytes, Found foun
     }
 }
 
-// Where each line of bytes starts after the first, at 0.
-std::vector<qsizetype> lineStarts(QByteArrayView bytes)
+// Where each line of bytes starts after the first, at 0, into starts (which keeps its room).
+void lineStarts(QByteArrayView bytes, std::vector<qsizetype>& starts)
 {
     // Counted first: a vector growing by doubling would need up to three times the memory for a while.
     qsizetype count = 0;
     forEachLineStart(bytes, [&count](qsizetype) { ++count; });
-    std::vector<qsizetype> starts;
-    starts.reserve(std::size_t(count));
+    starts.clear();
+    starts.reserve(std::size_t(count) + 1);
     forEachLineStart(bytes, [&starts](qsizetype start) { starts.push_back(start); });
-    return starts;
 }
 
 } // namespace
@@ -62,12 +62,31 @@ LogLines::LogLines()
     : m_reversedStarts{0}
 {}
 
+LogLines LogLines::indexed(Memory memory, const LogLines* previous, std::optional<qsizetype>& linesInFront)
+{
+    LogLines lines;
+    lines.m_reversedStarts = std::move(memory.starts);
+    linesInFront = previous ? lines.follow(*previous, memory.bytes) : std::nullopt;
+    if (!linesInFront)
+        lines.assign(memory.bytes);
+    return lines;
+}
+
+LogLines::Memory LogLines::release()
+{
+    Memory memory{std::exchange(m_bytes, {}), std::exchange(m_reversedStarts, {0})};
+    m_shift = 0;
+    m_trailingLineEnds = 0;
+    m_longest = 0;
+    return memory;
+}
+
 void LogLines::assign(const QByteArray& bytes)
 {
     m_bytes = bytes;
     m_trailingLineEnds = trailingLineEnds(m_bytes);
     m_shift = 0;
-    m_reversedStarts = lineStarts(QByteArrayView(m_bytes).first(coreSize()));
+    lineStarts(QByteArrayView(m_bytes).first(coreSize()), m_reversedStarts);
     std::reverse(m_reversedStarts.begin(), m_reversedStarts.end());
     m_reversedStarts.push_back(0);
     m_longest = longestOf(0, coreLines() - 1);
@@ -75,10 +94,15 @@ void LogLines::assign(const QByteArray& bytes)
 
 std::optional<qsizetype> LogLines::grow(const QByteArray& bytes)
 {
+    return follow(*this, bytes);
+}
+
+std::optional<qsizetype> LogLines::follow(const LogLines& previous, const QByteArray& bytes)
+{
     const qsizetype newEnds = trailingLineEnds(bytes);
-    if (m_bytes.isEmpty() || newEnds < m_trailingLineEnds)
+    if (previous.m_bytes.isEmpty() || newEnds < previous.m_trailingLineEnds)
         return std::nullopt;
-    const QByteArrayView oldCore = QByteArrayView(m_bytes).first(coreSize());
+    const QByteArrayView oldCore = QByteArrayView(previous.m_bytes).first(previous.coreSize());
     const QByteArrayView newCore = QByteArrayView(bytes).chopped(newEnds * LiveLogFormat::lineEnd.size());
     if (!newCore.endsWith(oldCore))
         return std::nullopt;
@@ -89,8 +113,18 @@ std::optional<qsizetype> LogLines::grow(const QByteArray& bytes)
         return std::nullopt;
 
     // The front's last line start is where the old first line now starts, which is indexed already.
-    std::vector<qsizetype> frontStarts = lineStarts(front);
+    std::vector<qsizetype> frontStarts;
+    lineStarts(front, frontStarts);
     frontStarts.pop_back();
+    if (&previous != this) {
+        // Copied into this index's own room, with space for the front.
+        m_reversedStarts.clear();
+        m_reversedStarts.reserve(previous.m_reversedStarts.size() + frontStarts.size() + 1);
+        m_reversedStarts.insert(m_reversedStarts.end(), previous.m_reversedStarts.begin(),
+                                previous.m_reversedStarts.end());
+        m_shift = previous.m_shift;
+        m_longest = previous.m_longest;
+    }
     m_bytes = bytes;
     m_trailingLineEnds = newEnds;
     m_shift += front.size();
