@@ -26,7 +26,10 @@
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
+#include <fcntl.h>
 #include <functional>
+#include <unistd.h>
 #include <vector>
 
 using namespace BenchSupport;
@@ -70,6 +73,47 @@ long peakMemoryKiB()
         if (line.startsWith("VmHWM:"))
             return line.mid(6).trimmed().split(' ').first().toLong();
     return -1;
+}
+
+// Of all threads: reads run on the worker's.
+double processCpuMs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
+}
+
+double cpuMilliseconds(const std::function<void()>& work)
+{
+    const double before = processCpuMs();
+    work();
+    return processCpuMs() - before;
+}
+
+// The floor a tick is measured against: the file read whole into a buffer that has the room already.
+void readInto(const QString& path, QByteArray& buffer)
+{
+    const int file = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    qsizetype used = 0;
+    for (;;) {
+        if (used == buffer.size())
+            buffer.resize(std::max<qsizetype>(buffer.size() * 2, 1 << 16));
+        const ssize_t got = ::read(file, buffer.data() + used, std::size_t(buffer.size() - used));
+        if (got <= 0)
+            break;
+        used += got;
+    }
+    ::close(file);
+    buffer.resize(used);
+}
+
+// A process that reads the file once, as a program just started would, and tells that read's CPU time.
+double freshProcessReadCpu(const QString& program, const QString& path)
+{
+    QProcess child;
+    child.start(program, {QStringLiteral("raw-read"), path});
+    child.waitForFinished(60'000);
+    return child.readAllStandardOutput().trimmed().toDouble();
 }
 
 class Bench
@@ -130,6 +174,34 @@ public:
             tick(window);
         }
         const long peak = peakMemoryKiB();
+
+        // CPU time, of all threads: a tick now, and the same work as a tick did before (the whole read,
+        // then on the window's thread the comparison or the index of the new entries).
+        restoreLog();
+        tick(window);
+        tick(window);
+        std::vector<double> unchangedCpu, afterPostCpu, oldUnchangedCpu, oldAfterPostCpu, floorCpu;
+        for (int round = 0; round < m_rounds; ++round) {
+            unchangedCpu.push_back(cpuMilliseconds([&] { tick(window); }));
+            LiveLog::post(*m_files, m_share.path(), "a post by another copy");
+            afterPostCpu.push_back(cpuMilliseconds([&] { tick(window); }));
+        }
+        {
+            LiveView view(nullptr);
+            view.showLog(LiveLog::read(*m_files, m_share.path()).bytes);
+            for (int round = 0; round < m_rounds; ++round) {
+                oldUnchangedCpu.push_back(
+                    cpuMilliseconds([&] { view.showLog(LiveLog::read(*m_files, m_share.path()).bytes); }));
+                LiveLog::post(*m_files, m_share.path(), "a post by another copy");
+                oldAfterPostCpu.push_back(
+                    cpuMilliseconds([&] { view.showLog(LiveLog::read(*m_files, m_share.path()).bytes); }));
+            }
+        }
+        QByteArray reused;
+        readInto(logPath(), reused);
+        for (int round = 0; round < m_rounds; ++round)
+            floorCpu.push_back(cpuMilliseconds([&] { readInto(logPath(), reused); }));
+        const double freshCpu = freshProcessReadCpu(QCoreApplication::applicationFilePath(), logPath());
         for (int round = 0; round < m_rounds; ++round) {
             restoreLog();
             tick(window);
@@ -138,9 +210,11 @@ public:
         }
         window.close();
 
-        std::printf("%s\t%.2f\t%.2f\t%.2f\t%.2f\t%.2f\t%.2f\t%.2f\t%ld\n", qPrintable(sizeName()), rawRead,
-                    rawWrite, unchanged, median(afterPost), median(afterClear), median(posts),
-                    median(firstPaints), peak);
+        std::printf("%s\t%.2f\t%.2f\t%.2f\t%.2f\t%.2f\t%.2f\t%.2f\t%ld\t%.3f\t%.3f\t%.3f\t%.3f\t%.3f\t%.3f\n",
+                    qPrintable(sizeName()), rawRead, rawWrite, unchanged, median(afterPost),
+                    median(afterClear), median(posts), median(firstPaints), peak, median(floorCpu), freshCpu,
+                    median(oldUnchangedCpu), median(unchangedCpu), median(oldAfterPostCpu),
+                    median(afterPostCpu));
     }
 
 private:
@@ -286,6 +360,7 @@ int printTable(const QString& program)
     std::printf(
         "| log | raw read | unchanged tick | tick after a post | tick after a clear | post (raw read + "
         "write = 1x) | first paint | peak memory |\n|---|---|---|---|---|---|---|---|\n");
+    std::vector<QList<QByteArray>> rows;
     for (const qsizetype size : {1'000, 100'000, 1'000'000, 10'000'000, 100'000'000}) {
         QProcess child;
         child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -299,6 +374,22 @@ int printTable(const QString& program)
                     qPrintable(ratio(f[5].toDouble(), rawRead)),
                     qPrintable(ratio(f[6].toDouble(), rawRead + f[2].toDouble())),
                     qPrintable(ratio(f[7].toDouble(), rawRead)), f[8].toLong() / 1024);
+        rows.push_back(f);
+    }
+    std::printf(
+        "\nCPU time of all threads, medians (ms; the ratio is to the read into a reused buffer):\n\n"
+        "| log | read into a reused buffer | raw read in a fresh process | unchanged tick, before | "
+        "unchanged tick | tick after a post, before | tick after a post |\n|---|---|---|---|---|---|---|\n");
+    for (const QList<QByteArray>& f : rows) {
+        const double floor = f[9].toDouble();
+        const auto cpu = [floor](const QByteArray& value) {
+            return QStringLiteral("%1 (%2x)")
+                .arg(value.toDouble(), 0, 'f', 3)
+                .arg(value.toDouble() / floor, 0, 'f', 2);
+        };
+        std::printf("| %s | %.3f | %.3f | %s | %s | %s | %s |\n", f[0].constData(), floor, f[10].toDouble(),
+                    qPrintable(cpu(f[11])), qPrintable(cpu(f[12])), qPrintable(cpu(f[13])),
+                    qPrintable(cpu(f[14])));
     }
     printFrozenWindow();
     printLongLinePaint(10'000'000);
@@ -309,6 +400,14 @@ int printTable(const QString& program)
 
 int main(int argc, char* argv[])
 {
+    if (argc == 3 && QByteArray(argv[1]) == "raw-read") {
+        const double before = processCpuMs();
+        QFile file(QString::fromLocal8Bit(argv[2]));
+        file.open(QIODevice::ReadOnly);
+        const QByteArray bytes = file.readAll();
+        std::printf("%.3f\n", processCpuMs() - before);
+        return bytes.isEmpty() ? 1 : 0;
+    }
     // As the program does.
     LargeBuffers::returnToSystemWhenFreed();
     QApplication application(argc, argv);

@@ -32,8 +32,8 @@ int main(int argc, char* argv[])
     const QString logPath = logPathOn(server);
     SystemFileAccess connected;
 
-    std::printf("| log | read, connected | read, new connection | smbclient get | post | local read |\n"
-                "|---|---|---|---|---|---|\n");
+    std::printf("| log | read, connected | unchanged tick (server bytes read) | read, new connection | "
+                "smbclient get | post | local read |\n|---|---|---|---|---|---|---|\n");
     for (const qsizetype size : {qsizetype(1'000), qsizetype(1'000'000), qsizetype(10'000'000)}) {
         const int rounds = size >= 10'000'000 ? 7 : 15;
         const QByteArray log = logOfSize(size);
@@ -42,6 +42,16 @@ int main(int argc, char* argv[])
             qFatal("the log read through SMB differs from the file");
 
         const double read = median(repeat(rounds, [&] { LiveLog::read(connected.files(), location); }));
+        // A tick on a log the share reports unchanged: what it costs, and what the server reads for it.
+        QByteArray buffer;
+        const std::optional<FileIdentity> known =
+            LiveLog::readIfChanged(connected.files(), location, std::nullopt, buffer).identity;
+        const SambaServer::Load loadBefore = server.load();
+        const double unchanged = median(repeat(rounds, [&] {
+            if (!LiveLog::readIfChanged(connected.files(), location, known, buffer).unchanged)
+                qFatal("an unchanged log read as changed");
+        }));
+        const double serverBytes = double(server.load().bytesRead - loadBefore.bytesRead) / rounds;
         const double fresh = median(repeat(rounds, [&] {
             SystemFileAccess unconnected;
             LiveLog::read(unconnected.files(), location);
@@ -57,9 +67,9 @@ int main(int argc, char* argv[])
                 qFatal("post failed");
         }));
         const double local = median(repeat(rounds, [&] { readLocal(logPath); }));
-        std::printf("| %s | %.2f ms | %.2f ms | %.2f ms | %.2f ms | %.2f ms |\n",
+        std::printf("| %s | %.2f ms | %.2f ms (%.0f bytes) | %.2f ms | %.2f ms | %.2f ms | %.2f ms |\n",
                     qPrintable(QLocale::c().formattedDataSize(size, 0, QLocale::DataSizeSIFormat)), read,
-                    fresh, smbclient, post, local);
+                    unchanged, serverBytes, fresh, smbclient, post, local);
     }
     return 0;
 }
