@@ -29,6 +29,7 @@
 #include <ctime>
 #include <fcntl.h>
 #include <functional>
+#include <sys/resource.h>
 #include <unistd.h>
 #include <vector>
 
@@ -81,6 +82,13 @@ double processCpuMs()
     timespec now{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
     return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
+}
+
+long minorFaults()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_minflt;
 }
 
 double cpuMilliseconds(const std::function<void()>& work)
@@ -181,10 +189,34 @@ public:
         tick(window);
         tick(window);
         std::vector<double> unchangedCpu, afterPostCpu, oldUnchangedCpu, oldAfterPostCpu, floorCpu;
+        long afterPostFaults = 0;
+        // The paint that a shown change asks for comes before each tick, not inside the next one.
+        const auto settle = [&] {
+            window.repaint();
+            QCoreApplication::processEvents();
+        };
         for (int round = 0; round < m_rounds; ++round) {
+            settle();
             unchangedCpu.push_back(cpuMilliseconds([&] { tick(window); }));
             LiveLog::post(*m_files, m_share.path(), "a post by another copy");
+            settle();
+            const long faults = minorFaults();
             afterPostCpu.push_back(cpuMilliseconds([&] { tick(window); }));
+            afterPostFaults += minorFaults() - faults;
+        }
+        // A read handed to the worker that does nothing: what any tick costs to get there and back.
+        std::vector<double> handoffCpu;
+        {
+            FileWorker worker(m_files, nullptr);
+            for (int round = 0; round < m_rounds; ++round)
+                handoffCpu.push_back(cpuMilliseconds([&] {
+                    bool done = false;
+                    worker.read(
+                        logPath(), [](FileAccess&) { return FileReadResult{}; },
+                        [&done](const FileReadResult&) { done = true; });
+                    while (!done)
+                        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+                }));
         }
         {
             LiveView view(nullptr);
@@ -210,11 +242,12 @@ public:
         }
         window.close();
 
-        std::printf("%s\t%.2f\t%.2f\t%.2f\t%.2f\t%.2f\t%.2f\t%.2f\t%ld\t%.3f\t%.3f\t%.3f\t%.3f\t%.3f\t%.3f\n",
+        std::printf("%s\t%.2f\t%.2f\t%.2f\t%.2f\t%.2f\t%.2f\t%.2f\t%ld\t%.3f\t%.3f\t%.3f\t%.3f\t%.3f\t%.3f\t%"
+                    ".3f\t%ld\n",
                     qPrintable(sizeName()), rawRead, rawWrite, unchanged, median(afterPost),
                     median(afterClear), median(posts), median(firstPaints), peak, median(floorCpu), freshCpu,
                     median(oldUnchangedCpu), median(unchangedCpu), median(oldAfterPostCpu),
-                    median(afterPostCpu));
+                    median(afterPostCpu), median(handoffCpu), afterPostFaults / m_rounds);
     }
 
 private:
@@ -376,10 +409,11 @@ int printTable(const QString& program)
                     qPrintable(ratio(f[7].toDouble(), rawRead)), f[8].toLong() / 1024);
         rows.push_back(f);
     }
-    std::printf(
-        "\nCPU time of all threads, medians (ms; the ratio is to the read into a reused buffer):\n\n"
-        "| log | read into a reused buffer | raw read in a fresh process | unchanged tick, before | "
-        "unchanged tick | tick after a post, before | tick after a post |\n|---|---|---|---|---|---|---|\n");
+    std::printf("\nCPU time of all threads, medians (ms; the ratio is to the read into a reused buffer):\n\n"
+                "| log | read into a reused buffer | raw read in a fresh process | unchanged tick, before | "
+                "unchanged tick | tick after a post, before | tick after a post | hand-off to the reading "
+                "thread and back "
+                "| page faults per tick after a post |\n|---|---|---|---|---|---|---|---|---|\n");
     for (const QList<QByteArray>& f : rows) {
         const double floor = f[9].toDouble();
         const auto cpu = [floor](const QByteArray& value) {
@@ -387,9 +421,9 @@ int printTable(const QString& program)
                 .arg(value.toDouble(), 0, 'f', 3)
                 .arg(value.toDouble() / floor, 0, 'f', 2);
         };
-        std::printf("| %s | %.3f | %.3f | %s | %s | %s | %s |\n", f[0].constData(), floor, f[10].toDouble(),
-                    qPrintable(cpu(f[11])), qPrintable(cpu(f[12])), qPrintable(cpu(f[13])),
-                    qPrintable(cpu(f[14])));
+        std::printf("| %s | %.3f | %.3f | %s | %s | %s | %s | %.3f | %ld |\n", f[0].constData(), floor,
+                    f[10].toDouble(), qPrintable(cpu(f[11])), qPrintable(cpu(f[12])), qPrintable(cpu(f[13])),
+                    qPrintable(cpu(f[14])), f[15].toDouble(), f[16].toLong());
     }
     printFrozenWindow();
     printLongLinePaint(10'000'000);
