@@ -310,7 +310,10 @@ void ChatSession::post(const QString& ownText)
 void ChatSession::showPostResult(const LiveLog::PostResult& result)
 {
     m_known.reset();
-    if (result.logRead()) {
+    // The post read what the last tick showed, as a rule: that index stays.
+    if (result.logRead() && m_shown && result.read.bytes == m_shown->bytes()) {
+        showLog({m_shown, m_shown, std::nullopt});
+    } else if (result.logRead()) {
         std::optional<qsizetype> linesInFront;
         auto lines = std::make_shared<LogLines>(
             LogLines::indexed({result.read.bytes, {}}, m_shown.get(), linesInFront));
