@@ -93,6 +93,7 @@ private slots:
     void refusalsAreNotRetried();
     void lockOfAnotherWorkstation_data();
     void lockOfAnotherWorkstation();
+    void lockOfAProcessOfThisMachine();
     void oddLocksEndUpRemoved_data();
     void oddLocksEndUpRemoved();
     void leftoversOfACrashedWriter();
@@ -113,6 +114,7 @@ private:
     std::unique_ptr<QTemporaryDir> m_share;
     FaultInjectingFileAccess m_files;
     std::shared_ptr<FakeClock> m_clock;
+    std::shared_ptr<FakeProcessProbe> m_processes;
     std::shared_ptr<LiveLog::Workstation> m_station;
 };
 
@@ -144,8 +146,9 @@ void LiveLogTest::init()
     m_files.busyFor(FaultInjectingFileAccess::Operation::replace, 0);
     m_files.busyFor(FaultInjectingFileAccess::Operation::remove, 0);
     m_clock = std::make_shared<FakeClock>();
-    m_station = std::make_shared<LiveLog::Workstation>(LiveLog::Writer::ofThisProcess(), m_clock,
-                                                       std::make_shared<FakeProcessProbe>());
+    m_processes = std::make_shared<FakeProcessProbe>();
+    m_station =
+        std::make_shared<LiveLog::Workstation>(LiveLog::Writer::ofThisProcess(), m_clock, m_processes);
     dateByTheClock(m_files);
 }
 
@@ -651,6 +654,29 @@ void LiveLogTest::lockOfAnotherWorkstation()
     // Once the holder is done the next try goes through.
     QVERIFY(QFile::remove(lockPath()));
     QVERIFY(!LiveLog::post(m_files, *m_station, share, "mine", timing).failed());
+}
+
+// Far younger than the stale age: only the process it names tells whether it is left behind.
+void LiveLogTest::lockOfAProcessOfThisMachine()
+{
+    LiveLog::Workstation station({QStringLiteral("THIS-PC"), QStringLiteral("feedfacecafe"), 17}, m_clock,
+                                 m_processes);
+    const QString share = m_share->path();
+    QVERIFY(!LiveLog::clear(m_files, station, share).failed());
+    m_processes->start(4242);
+    writeLock("BD-ChatSlate live log lock\r\nhost=THIS-PC\r\nmachine=feedfacecafe\r\nprocess=4242\r\n",
+              std::chrono::seconds(0));
+    LiveLog::Timing timing;
+    timing.lockWait = std::chrono::milliseconds(300);
+
+    const LiveLog::PostResult held = LiveLog::post(m_files, station, share, "held", timing);
+    QVERIFY(held.failed());
+    QVERIFY2(held.error().message.contains("4242"), qPrintable(held.error().message));
+    m_processes->end(4242);
+    const LiveLog::PostResult ended = LiveLog::post(m_files, station, share, "mine", timing);
+    QVERIFY2(!ended.failed(), qPrintable(ended.error().message));
+    QCOMPARE(log(), QByteArray("mine \r\n \r\n\r\n\r\n"));
+    QCOMPARE(filesInShare(), QStringList{QStringLiteral("CHATSLATE-LIVE.LOG")});
 }
 
 void LiveLogTest::oddLocksEndUpRemoved_data()

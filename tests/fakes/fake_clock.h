@@ -4,6 +4,7 @@
 
 #include <QMutex>
 #include <QMutexLocker>
+#include <algorithm>
 
 // Virtual time: it stands still until something sleeps on it or a test moves it, so waits for a lock and
 // stale ages pass at once. Starts at the real time, so that files dated by this machine's clock a moment
