@@ -11,25 +11,25 @@
 
 // How the writers of all workstations share the live log's folder (names in LogFolder):
 //
-//   file            written by                              removed
-//   log             the lock's holder, by one rename        never; a clear rewrites it
-//   .LOCK           each post and clear, created exclusive  by its holder when done; by anyone once stale
-//   .LOCK.BREAK     a waiter removing a stale lock          by it at once; by anyone past the stale age
-//   .OLD            the holder, where rename cannot replace by it, or by the next holder
-//   <tag>.TMP       the holder: the next log                renamed onto the log; a gone writer's by the
-//                                                           next holder
-//   <tag>.CLOCK     anyone asking the server's time         at once; a gone writer's as .TMP
-//   <tag>.NEWLOCK   backends without whole exclusive create at once; a gone writer's as .TMP
+//   file           written by                                removed
+//   log            the lock's holder, by one rename          never; a clear rewrites it
+//   .LOCK          each post and clear, created exclusive    by its holder when done; by anyone once stale
+//   .LOCK.BREAK    a waiter removing a stale lock            by it at once; by anyone past the stale age
+//   .OLD           the holder, where a rename cannot replace by the holder once the new log is in place
+//   <tag>.TMP      the holder: the next log                  renamed onto the log
+//   <tag>.CLOCK    a waiter asking the server's time         at once
+//   <tag>.NEWLOCK  a lock being made whole, by backends      at once
+//                  that need a scratch file for it
+// A gone writer's tagged files are removed by the next holder once its post has landed.
 //
 // Stale (StaleRule): a process of this machine that no longer runs; else older than the stale age on the
 // file server's clock, or, for a lock that gives no age (unreadable, half-written, dated ahead), unchanged
 // for that long. A holder rewrites its lock during long posts, so no live writer's lock gets that old.
 //
-// Accepted races: a holder stalled past the stale age loses its lock, and notices only at its next step,
-// so a post may still land between its last check and its rename; a waiter that stops while breaking
-// blocks breaking until its breaker is stale; a lock whose create a silent server carried out late is
-// removed by this process once the share answers, by others only once stale; a running process's
-// temporary files of this machine stay until it ends.
+// Accepted: a holder that stalls for the stale age after its last look at its lock and before its rename
+// overwrites the post of the writer that took over; a waiter that stops while breaking a lock keeps
+// others from breaking it until its breaker is stale; a lock whose create a silent server carried out
+// late is removed by this process once the share answers, by others only once it is stale.
 
 namespace LiveLog {
 
