@@ -779,6 +779,7 @@ void LiveLogTest::leftoversOfACrashedWriter()
     leave(QStringLiteral("CHATSLATE-LIVE.LOG.OTHER-PC-19.CLOCK"), 3600);
     leave(QStringLiteral("CHATSLATE-LIVE.LOG.OTHER-PC-20.TMP"), 60);
     leave(QStringLiteral("CHATSLATE-LIVE.LOG.%1.TMP").arg(endedHere.fileTag()), 0);
+    leave(QStringLiteral("CHATSLATE-LIVE.LOG.%1.NEWLOCK").arg(endedHere.fileTag()), 0);
     leave(QStringLiteral("CHATSLATE-LIVE.LOG.%1.TMP").arg(runningHere.fileTag()), 0);
     leave(QStringLiteral("CHATSLATE-LIVE.LOG.%1.TMP").arg(impossibleHere.fileTag()), 0);
     leave(QStringLiteral("CHATSLATE-LIVE.LOG.%1.TMP").arg(endedOnANamesake.fileTag()), 0);
