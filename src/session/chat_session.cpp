@@ -69,6 +69,7 @@ ChatSession::ChatSession(std::shared_ptr<FileAccess> files, std::shared_ptr<Live
     , m_prompts(prompts)
     , m_refreshInterval(refreshInterval)
 {
+    Q_ASSERT(m_workstation);
     m_worker = new FileWorker(std::move(files), this);
     m_refreshTimer = new IntervalTimer(QStringLiteral("MAIN_TEXT_REFRESH_TIMER"), this);
     connect(m_refreshTimer, &IntervalTimer::tick, this, &ChatSession::onRefreshTick);
