@@ -2,6 +2,7 @@
 // Samba's own smbclient fetching the same file, for logs of 1 KB, 1 MB and 10 MB.
 #include "bench_support.h"
 #include "livelog/live_log.h"
+#include "livelog/this_workstation.h"
 #include "platform/files/system_file_access.h"
 #include "smb_bench_server.h"
 
@@ -31,6 +32,7 @@ int main(int argc, char* argv[])
         return 1;
     const QString logPath = logPathOn(server);
     SystemFileAccess connected;
+    const std::shared_ptr<LiveLog::Workstation> station = LiveLog::thisWorkstation();
 
     std::printf("| log | read, connected | read, new connection | smbclient get | post | local read |\n"
                 "|---|---|---|---|---|---|\n");
@@ -38,13 +40,14 @@ int main(int argc, char* argv[])
         const int rounds = size >= 10'000'000 ? 7 : 15;
         const QByteArray log = logOfSize(size);
         writeLog(logPath, log);
-        if (LiveLog::read(connected.files(), location).bytes != log)
+        if (LiveLog::read(connected.files(), *station, location).bytes != log)
             qFatal("the log read through SMB differs from the file");
 
-        const double read = median(repeat(rounds, [&] { LiveLog::read(connected.files(), location); }));
+        const double read =
+            median(repeat(rounds, [&] { LiveLog::read(connected.files(), *station, location); }));
         const double fresh = median(repeat(rounds, [&] {
             SystemFileAccess unconnected;
-            LiveLog::read(unconnected.files(), location);
+            LiveLog::read(unconnected.files(), *station, location);
         }));
         const double smbclient = median(repeat(rounds, [&] {
             if (server.smbclient(SambaServer::guestShare,
@@ -53,7 +56,7 @@ int main(int argc, char* argv[])
                 qFatal("smbclient failed");
         }));
         const double post = median(repeat(rounds, [&] {
-            if (LiveLog::post(connected.files(), location, "bench").failed())
+            if (LiveLog::post(connected.files(), *station, location, "bench").failed())
                 qFatal("post failed");
         }));
         const double local = median(repeat(rounds, [&] { readLocal(logPath); }));

@@ -4,6 +4,7 @@
 // every client has seen it.
 #include "bench_support.h"
 #include "livelog/live_log.h"
+#include "livelog/this_workstation.h"
 #include "platform/files/system_file_access.h"
 #include "smb_bench_server.h"
 
@@ -41,11 +42,12 @@ double processCpuMs()
 int runClient(const QByteArray& marker)
 {
     SystemFileAccess connection;
+    const std::shared_ptr<LiveLog::Workstation> station = LiveLog::thisWorkstation();
     bool ready = false;
     bool seen = false;
     const auto tick = [&] {
         const double before = processCpuMs();
-        const FileReadResult read = LiveLog::read(connection.files(), location);
+        const FileReadResult read = LiveLog::read(connection.files(), *station, location);
         std::printf("tick %.3f\n", processCpuMs() - before);
         if (!ready && !read.error.failed()) {
             ready = true;
@@ -135,8 +137,9 @@ void measure(SambaServer& server, int count, const QString& logPath, int round)
     const double seconds = (clock.elapsed() - idleStart) / 1000.0;
 
     SystemFileAccess poster;
+    const std::shared_ptr<LiveLog::Workstation> station = LiveLog::thisWorkstation();
     const qint64 postedAt = clock.elapsed();
-    if (LiveLog::post(poster.files(), location, marker).failed())
+    if (LiveLog::post(poster.files(), *station, location, marker).failed())
         qFatal("the post failed");
     const bool allSaw = waitUntil(all([](const Client& c) { return c.seenAtMs >= 0; }), 60'000);
     qint64 lastSeen = 0;

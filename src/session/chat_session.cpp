@@ -61,13 +61,15 @@ ChatSession::Usable ChatSession::usableIn(State state)
     return usable;
 }
 
-ChatSession::ChatSession(std::shared_ptr<FileAccess> files, SessionPrompts& prompts,
-                         std::chrono::milliseconds refreshInterval, QObject* parent)
+ChatSession::ChatSession(std::shared_ptr<FileAccess> files, std::shared_ptr<LiveLog::Workstation> workstation,
+                         SessionPrompts& prompts, std::chrono::milliseconds refreshInterval, QObject* parent)
     : QObject(parent)
     , m_files(files)
+    , m_workstation(std::move(workstation))
     , m_prompts(prompts)
     , m_refreshInterval(refreshInterval)
 {
+    Q_ASSERT(m_workstation);
     m_worker = new FileWorker(std::move(files), this);
     m_refreshTimer = new IntervalTimer(QStringLiteral("MAIN_TEXT_REFRESH_TIMER"), this);
     connect(m_refreshTimer, &IntervalTimer::tick, this, &ChatSession::onRefreshTick);
@@ -138,7 +140,8 @@ void ChatSession::readInBackground(std::function<void(const FileReadResult&)> ap
     const QString share = m_shareLocation;
     const QString logPath = m_files->messagePath(LiveLogFormat::liveLogPath(share));
     m_worker->read(
-        logPath, [share](FileAccess& files) { return LiveLog::read(files, share); },
+        logPath,
+        [share, station = m_workstation](FileAccess& files) { return LiveLog::read(files, *station, share); },
         [this, ticket, apply = std::move(apply)](const FileReadResult& result) {
             if (ticket != m_readTicket)
                 return;
@@ -205,7 +208,9 @@ void ChatSession::post(const QString& ownText)
     retryWithLogin(
         *m_worker, QStringLiteral("live log post"),
         [this, share](const FileError& error) { return m_prompts.askForLogin(share, error); },
-        [share, bytes = encoded.bytes](FileAccess& files) { return LiveLog::post(files, share, bytes); },
+        [share, bytes = encoded.bytes, station = m_workstation](FileAccess& files) {
+            return LiveLog::post(files, *station, share, bytes);
+        },
         [this](const LiveLog::PostResult& result) { showPostResult(result); });
 }
 
@@ -237,7 +242,10 @@ void ChatSession::clear(const QString& shareLocation, std::function<bool(const F
 {
     retryWithLogin(
         *m_worker, QStringLiteral("live log clear"), ask,
-        [shareLocation](FileAccess& files) { return LiveLog::clear(files, shareLocation); }, std::move(done));
+        [shareLocation, station = m_workstation](FileAccess& files) {
+            return LiveLog::clear(files, *station, shareLocation);
+        },
+        std::move(done));
 }
 
 // Auto refresh is off here. A Refresh read still under way would show the log as it was before a clear
