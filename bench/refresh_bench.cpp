@@ -7,6 +7,7 @@
 #include "fakes/recording_reporter.h"
 #include "livelog/live_log.h"
 #include "livelog/live_log_format.h"
+#include "livelog/this_workstation.h"
 #include "platform/files/local_file_access.h"
 #include "platform/large_buffers.h"
 #include "session/file_worker.h"
@@ -154,7 +155,7 @@ public:
         std::vector<double> firstPaints;
         for (int round = 0; round < std::min(m_rounds, 3); ++round) {
             restoreLog();
-            MainWindow window({m_store, m_files, m_messages});
+            MainWindow window({m_store, m_files, m_station, m_messages});
             window.show();
             firstPaints.push_back(milliseconds([&] {
                 tick(window);
@@ -164,14 +165,14 @@ public:
         }
 
         restoreLog();
-        MainWindow window({m_store, m_files, m_messages});
+        MainWindow window({m_store, m_files, m_station, m_messages});
         window.show();
         tick(window);
         const double unchanged = median(repeat([&] { tick(window); }));
 
         std::vector<double> afterPost, afterClear, posts;
         for (int round = 0; round < m_rounds; ++round) {
-            LiveLog::post(*m_files, m_share.path(), "a post by another copy");
+            LiveLog::post(*m_files, *m_station, m_share.path(), "a post by another copy");
             afterPost.push_back(milliseconds([&] { tick(window); }));
         }
         for (int round = 0; round < m_rounds; ++round) {
@@ -198,7 +199,7 @@ public:
         for (int round = 0; round < m_rounds; ++round) {
             settle();
             unchangedCpu.push_back(cpuMilliseconds([&] { tick(window); }));
-            LiveLog::post(*m_files, m_share.path(), "a post by another copy");
+            LiveLog::post(*m_files, *m_station, m_share.path(), "a post by another copy");
             settle();
             const long faults = minorFaults();
             afterPostCpu.push_back(cpuMilliseconds([&] { tick(window); }));
@@ -220,13 +221,13 @@ public:
         }
         {
             LiveView view(nullptr);
-            view.showLog(LiveLog::read(*m_files, m_share.path()).bytes);
+            view.showLog(LiveLog::read(*m_files, *m_station, m_share.path()).bytes);
             for (int round = 0; round < m_rounds; ++round) {
-                oldUnchangedCpu.push_back(
-                    cpuMilliseconds([&] { view.showLog(LiveLog::read(*m_files, m_share.path()).bytes); }));
-                LiveLog::post(*m_files, m_share.path(), "a post by another copy");
-                oldAfterPostCpu.push_back(
-                    cpuMilliseconds([&] { view.showLog(LiveLog::read(*m_files, m_share.path()).bytes); }));
+                oldUnchangedCpu.push_back(cpuMilliseconds(
+                    [&] { view.showLog(LiveLog::read(*m_files, *m_station, m_share.path()).bytes); }));
+                LiveLog::post(*m_files, *m_station, m_share.path(), "a post by another copy");
+                oldAfterPostCpu.push_back(cpuMilliseconds(
+                    [&] { view.showLog(LiveLog::read(*m_files, *m_station, m_share.path()).bytes); }));
             }
         }
         QByteArray reused;
@@ -237,7 +238,7 @@ public:
         for (int round = 0; round < m_rounds; ++round) {
             restoreLog();
             tick(window);
-            LiveLog::clear(*m_files, m_share.path());
+            LiveLog::clear(*m_files, *m_station, m_share.path());
             afterClear.push_back(milliseconds([&] { tick(window); }));
         }
         window.close();
@@ -296,6 +297,7 @@ private:
     QByteArray m_log;
     MemorySettingsStore m_store;
     std::shared_ptr<LocalFileAccess> m_files = std::make_shared<LocalFileAccess>();
+    const std::shared_ptr<LiveLog::Workstation> m_station = LiveLog::thisWorkstation();
     RecordingReporter m_messages;
 };
 
@@ -331,7 +333,8 @@ void printFrozenWindow()
     store.values().insert(QStringLiteral("BD_CHATSLATE_SHARE"), QStringLiteral("\\\\DEAD\\Share"));
     store.values().insert(QStringLiteral("AUTO_REFRESH_TICKBOX"), QStringLiteral("1"));
     RecordingReporter messages;
-    MainWindow window({store, std::make_shared<DeadServerFileAccess>(), messages});
+    MainWindow window(
+        {store, std::make_shared<DeadServerFileAccess>(), LiveLog::thisWorkstation(), messages});
     window.show();
 
     QElapsedTimer sinceLastAnswer;

@@ -2,6 +2,7 @@
 // Samba's own smbclient fetching the same file, for logs of 1 KB, 1 MB and 10 MB.
 #include "bench_support.h"
 #include "livelog/live_log.h"
+#include "livelog/this_workstation.h"
 #include "platform/files/system_file_access.h"
 #include "smb_bench_server.h"
 
@@ -31,6 +32,7 @@ int main(int argc, char* argv[])
         return 1;
     const QString logPath = logPathOn(server);
     SystemFileAccess connected;
+    const std::shared_ptr<LiveLog::Workstation> station = LiveLog::thisWorkstation();
 
     std::printf("| log | read, connected | unchanged tick (server bytes read) | read, new connection | "
                 "smbclient get | post | local read |\n|---|---|---|---|---|---|---|\n");
@@ -38,23 +40,24 @@ int main(int argc, char* argv[])
         const int rounds = size >= 10'000'000 ? 7 : 15;
         const QByteArray log = logOfSize(size);
         writeLog(logPath, log);
-        if (LiveLog::read(connected.files(), location).bytes != log)
+        if (LiveLog::read(connected.files(), *station, location).bytes != log)
             qFatal("the log read through SMB differs from the file");
 
-        const double read = median(repeat(rounds, [&] { LiveLog::read(connected.files(), location); }));
+        const double read =
+            median(repeat(rounds, [&] { LiveLog::read(connected.files(), *station, location); }));
         // A tick on a log the share reports unchanged: what it costs, and what the server reads for it.
         QByteArray buffer;
         const std::optional<FileIdentity> known =
-            LiveLog::readIfChanged(connected.files(), location, std::nullopt, buffer).identity;
+            LiveLog::readIfChanged(connected.files(), *station, location, std::nullopt, buffer).identity;
         const SambaServer::Load loadBefore = server.load();
         const double unchanged = median(repeat(rounds, [&] {
-            if (!LiveLog::readIfChanged(connected.files(), location, known, buffer).unchanged)
+            if (!LiveLog::readIfChanged(connected.files(), *station, location, known, buffer).unchanged)
                 qFatal("an unchanged log read as changed");
         }));
         const double serverBytes = double(server.load().bytesRead - loadBefore.bytesRead) / rounds;
         const double fresh = median(repeat(rounds, [&] {
             SystemFileAccess unconnected;
-            LiveLog::read(unconnected.files(), location);
+            LiveLog::read(unconnected.files(), *station, location);
         }));
         const double smbclient = median(repeat(rounds, [&] {
             if (server.smbclient(SambaServer::guestShare,
@@ -63,7 +66,7 @@ int main(int argc, char* argv[])
                 qFatal("smbclient failed");
         }));
         const double post = median(repeat(rounds, [&] {
-            if (LiveLog::post(connected.files(), location, "bench").failed())
+            if (LiveLog::post(connected.files(), *station, location, "bench").failed())
                 qFatal("post failed");
         }));
         const double local = median(repeat(rounds, [&] { readLocal(logPath); }));

@@ -5,6 +5,7 @@
 // every client has seen it.
 #include "bench_support.h"
 #include "livelog/live_log.h"
+#include "livelog/this_workstation.h"
 #include "platform/files/system_file_access.h"
 #include "smb_bench_server.h"
 
@@ -43,6 +44,7 @@ double processCpuMs()
 int runClient(const QByteArray& marker)
 {
     SystemFileAccess connection;
+    const std::shared_ptr<LiveLog::Workstation> station = LiveLog::thisWorkstation();
     bool ready = false;
     bool seen = false;
     // As the refresh cycle does: the log is read only when the share reports it changed, and whole every
@@ -56,7 +58,7 @@ int runClient(const QByteArray& marker)
         const bool trust = known && trusted < wholeReadEvery - 1;
         trusted = trust ? trusted + 1 : 0;
         const FileRereadResult read =
-            LiveLog::readIfChanged(connection.files(), location, trust ? known : std::nullopt, log);
+            LiveLog::readIfChanged(connection.files(), *station, location, trust ? known : std::nullopt, log);
         known = read.error.failed() ? std::nullopt : read.identity;
         std::printf("tick %.3f\n", processCpuMs() - before);
         if (!ready && !read.error.failed()) {
@@ -147,8 +149,9 @@ void measure(SambaServer& server, int count, const QString& logPath, int round)
     const double seconds = (clock.elapsed() - idleStart) / 1000.0;
 
     SystemFileAccess poster;
+    const std::shared_ptr<LiveLog::Workstation> station = LiveLog::thisWorkstation();
     const qint64 postedAt = clock.elapsed();
-    if (LiveLog::post(poster.files(), location, marker).failed())
+    if (LiveLog::post(poster.files(), *station, location, marker).failed())
         qFatal("the post failed");
     const bool allSaw = waitUntil(all([](const Client& c) { return c.seenAtMs >= 0; }), 60'000);
     qint64 lastSeen = 0;

@@ -1,4 +1,5 @@
 #include "command_line.h"
+#include "livelog/this_workstation.h"
 #include "platform/files/system_file_access.h"
 #include "platform/large_buffers.h"
 #include "platform/qsettings_store.h"
@@ -28,7 +29,8 @@ int main(int argc, char* argv[])
     const std::unique_ptr<WindowOrder> windowOrder = makeSystemWindowOrder();
     int exitCode = 0;
     {
-        MainWindow window({settingsStore, files, messages, *windowOrder, system->logins()});
+        MainWindow window(
+            {settingsStore, files, LiveLog::thisWorkstation(), messages, *windowOrder, system->logins()});
         window.show();
         exitCode = application.exec();
     }

@@ -4,6 +4,7 @@
 //   post_helper forever FOLDER PREFIX       posts PREFIX-1, PREFIX-2, ... until it is killed
 // Both print "ready" once they are about to start.
 #include "livelog/live_log.h"
+#include "livelog/this_workstation.h"
 #include "platform/files/system_file_access.h"
 
 #include <QCoreApplication>
@@ -36,6 +37,7 @@ int main(int argc, char* argv[])
     const QString prefix = arguments.at(3);
     SystemFileAccess system;
     FileAccess& files = system.files();
+    const std::shared_ptr<LiveLog::Workstation> station = LiveLog::thisWorkstation();
 
     if (command == QLatin1String("posts") && arguments.size() == 5) {
         const int count = arguments.at(4).toInt();
@@ -46,7 +48,7 @@ int main(int argc, char* argv[])
         for (int entry = 1; entry <= count; ++entry) {
             const QByteArray text = (prefix + QLatin1Char('-') + QString::number(entry)).toUtf8();
             for (;;) {
-                const LiveLog::PostResult result = LiveLog::post(files, folder, text);
+                const LiveLog::PostResult result = LiveLog::post(files, *station, folder, text);
                 if (!result.failed())
                     break;
                 std::fprintf(stderr, "%s\n", qPrintable(result.error().message));
@@ -60,7 +62,8 @@ int main(int argc, char* argv[])
     if (command == QLatin1String("forever")) {
         announceReady();
         for (int entry = 1;; ++entry)
-            LiveLog::post(files, folder, (prefix + QLatin1Char('-') + QString::number(entry)).toUtf8());
+            LiveLog::post(files, *station, folder,
+                          (prefix + QLatin1Char('-') + QString::number(entry)).toUtf8());
     }
     return 2;
 }

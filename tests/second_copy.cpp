@@ -5,6 +5,7 @@
 //   second_copy close-at LEFT  moves the window to LEFT pixels, prints "ready", and closes once a line
 //                              arrives on standard input, so that several copies close at one moment
 #include "fakes/recording_reporter.h"
+#include "livelog/this_workstation.h"
 #include "platform/files/system_file_access.h"
 #include "platform/qsettings_store.h"
 #include "support/settings_folder.h"
@@ -27,8 +28,8 @@ int main(int argc, char* argv[])
     QSettingsStore settingsStore(QStringLiteral("BD-CHATSLATE"));
     const auto system = std::make_shared<SystemFileAccess>();
     RecordingReporter messages;
-    MainWindow window({settingsStore, std::shared_ptr<FileAccess>(system, &system->files()), messages,
-                       NullWindowOrder::shared(), system->logins()},
+    MainWindow window({settingsStore, std::shared_ptr<FileAccess>(system, &system->files()),
+                       LiveLog::thisWorkstation(), messages, NullWindowOrder::shared(), system->logins()},
                       std::chrono::milliseconds(50));
     window.show();
     const QString command = arguments.at(1);

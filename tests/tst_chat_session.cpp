@@ -391,9 +391,9 @@ void ChatSessionTest::ticksReadOnlyAChangedLog()
         fixture.tick();
         QVERIFY2(!fixture.logs.isEmpty() && fixture.logs.last() == fixture.readLog(), step);
     };
-    QVERIFY(!LiveLog::post(fixture.files, fixture.share(), "second").failed());
+    QVERIFY(!LiveLog::post(fixture.files, *fixture.workstation, fixture.share(), "second").failed());
     nextTickShows("post");
-    QVERIFY(!LiveLog::clear(fixture.files, fixture.share()).failed());
+    QVERIFY(!LiveLog::clear(fixture.files, *fixture.workstation, fixture.share()).failed());
     nextTickShows("clear");
     rewriteInPlace(fixture.logPath(), "edited in place \r\n");
     nextTickShows("rewrite in place");

@@ -1,4 +1,5 @@
 #include "livelog/live_log.h"
+#include "livelog/this_workstation.h"
 #include "platform/files/local_file_access.h"
 #include "support/writer_processes.h"
 
@@ -39,13 +40,14 @@ private:
 
     std::unique_ptr<QTemporaryDir> m_share;
     LocalFileAccess m_files;
+    const std::shared_ptr<LiveLog::Workstation> m_station = LiveLog::thisWorkstation();
 };
 
 void ConcurrentPostsTest::init()
 {
     m_share = std::make_unique<QTemporaryDir>();
     QVERIFY(m_share->isValid());
-    QVERIFY(!LiveLog::clear(m_files, m_share->path()).failed());
+    QVERIFY(!LiveLog::clear(m_files, *m_station, m_share->path()).failed());
 }
 
 void ConcurrentPostsTest::noPostLostOrDoubled_data()
@@ -87,7 +89,7 @@ void ConcurrentPostsTest::noPostLostOrDoubled()
             LocalFileAccess files;
             qsizetype seen = 0;
             while (writing) {
-                const FileReadResult read = LiveLog::read(files, m_share->path());
+                const FileReadResult read = LiveLog::read(files, *m_station, m_share->path());
                 const auto entries = entriesOf(read.bytes);
                 // Posts only add entries, so a reader never sees fewer than before.
                 if (read.error.failed() || !entries || entries->size() < seen)
@@ -154,7 +156,7 @@ void ConcurrentPostsTest::killedWriterLeavesAWholeLog()
         }
 
         const QByteArray next = QStringLiteral("after %1").arg(run).toUtf8();
-        const LiveLog::PostResult posted = LiveLog::post(m_files, m_share->path(), next, timing);
+        const LiveLog::PostResult posted = LiveLog::post(m_files, *m_station, m_share->path(), next, timing);
         QVERIFY2(!posted.failed(), qPrintable(posted.error().message));
         const auto afterPost = entriesOf(readFile(logPath()));
         QVERIFY(afterPost);

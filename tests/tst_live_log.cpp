@@ -1,6 +1,9 @@
+#include "fakes/fake_clock.h"
+#include "fakes/fake_process_probe.h"
 #include "fakes/fault_injecting_file_access.h"
 #include "livelog/live_log.h"
 #include "livelog/live_log_format.h"
+#include "livelog/this_workstation.h"
 #include "platform/files/native_file_ops.h"
 #include "support/platform_texts.h"
 #include "text/code_page.h"
@@ -90,6 +93,7 @@ private slots:
     void refusalsAreNotRetried();
     void lockOfAnotherWorkstation_data();
     void lockOfAnotherWorkstation();
+    void lockOfAProcessOfThisMachine();
     void oddLocksEndUpRemoved_data();
     void oddLocksEndUpRemoved();
     void leftoversOfACrashedWriter();
@@ -103,15 +107,35 @@ private:
     QString logPath() const { return PlatformTexts::logPathIn(m_share->path()); }
     QString lockPath() const { return logPath() + QStringLiteral(".LOCK"); }
     void writeLock(const QByteArray& content, std::chrono::seconds age) const;
+    // The share's files get their times from the test's clock, as from a file server's.
+    void dateByTheClock(FaultInjectingFileAccess& files) const;
     QStringList filesInShare() const { return QDir(m_share->path()).entryList(QDir::Files); }
 
     std::unique_ptr<QTemporaryDir> m_share;
     FaultInjectingFileAccess m_files;
+    std::shared_ptr<FakeClock> m_clock;
+    std::shared_ptr<FakeProcessProbe> m_processes;
+    std::shared_ptr<LiveLog::Workstation> m_station;
 };
+
+namespace {
+
+// The waits run in virtual time, which leaves the disk: every try for a lock flushes a file. In memory,
+// where the system has such a folder, those flushes cost nothing.
+QString shareTemplate()
+{
+#if defined(Q_OS_LINUX)
+    if (const QFileInfo memory(QStringLiteral("/dev/shm")); memory.isDir() && memory.isWritable())
+        return memory.filePath() + QStringLiteral("/tst_live_log-XXXXXX");
+#endif
+    return QDir::tempPath() + QStringLiteral("/tst_live_log-XXXXXX");
+}
+
+} // namespace
 
 void LiveLogTest::init()
 {
-    m_share = std::make_unique<QTemporaryDir>();
+    m_share = std::make_unique<QTemporaryDir>(shareTemplate());
     QVERIFY(m_share->isValid());
     m_files.failReads({});
     m_files.failWrites({});
@@ -121,17 +145,26 @@ void LiveLogTest::init()
     m_files.busyFor(FaultInjectingFileAccess::Operation::read, 0);
     m_files.busyFor(FaultInjectingFileAccess::Operation::replace, 0);
     m_files.busyFor(FaultInjectingFileAccess::Operation::remove, 0);
+    m_clock = std::make_shared<FakeClock>();
+    m_processes = std::make_shared<FakeProcessProbe>();
+    m_station =
+        std::make_shared<LiveLog::Workstation>(LiveLog::Writer::ofThisProcess(), m_clock, m_processes);
+    dateByTheClock(m_files);
 }
 
-// The lock's time is set on the share's own clock, which here is this machine's.
+void LiveLogTest::dateByTheClock(FaultInjectingFileAccess& files) const
+{
+    files.stampTimesFrom([clock = m_clock] { return clock->utcNow(); });
+}
+
+// The lock's time is set on the share's own clock, which here is the test's.
 void LiveLogTest::writeLock(const QByteArray& content, std::chrono::seconds age) const
 {
     QFile file(lockPath());
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(content);
     QVERIFY(file.flush());
-    QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(-age.count()),
-                             QFileDevice::FileModificationTime));
+    QVERIFY(file.setFileTime(m_clock->utcNow().addSecs(-age.count()), QFileDevice::FileModificationTime));
 }
 
 QByteArray LiveLogTest::log() const
@@ -153,19 +186,19 @@ void LiveLogTest::pathIsPlainConcatenation()
 void LiveLogTest::postsGiveTheExactBytes()
 {
     const QString share = m_share->path();
-    QVERIFY(!LiveLog::clear(m_files, share).failed());
+    QVERIFY(!LiveLog::clear(m_files, *m_station, share).failed());
     QCOMPARE(log(), QByteArray("\r\n"));
 
-    QVERIFY(!LiveLog::post(m_files, share, "hello").failed());
-    const LiveLog::PostResult second = LiveLog::post(m_files, share, "hi");
+    QVERIFY(!LiveLog::post(m_files, *m_station, share, "hello").failed());
+    const LiveLog::PostResult second = LiveLog::post(m_files, *m_station, share, "hi");
     QVERIFY(!second.failed());
     QCOMPARE(second.read.bytes, QByteArray("hello \r\n \r\n\r\n\r\n"));
     const QByteArray expected("hi \r\n \r\nhello \r\n \r\n\r\n\r\n\r\n");
     QCOMPARE(log(), expected);
-    QCOMPARE(LiveLog::read(m_files, share).bytes, expected);
+    QCOMPARE(LiveLog::read(m_files, *m_station, share).bytes, expected);
 
-    QVERIFY(!LiveLog::clear(m_files, share).failed());
-    QVERIFY(!LiveLog::post(m_files, share, QByteArray()).failed());
+    QVERIFY(!LiveLog::clear(m_files, *m_station, share).failed());
+    QVERIFY(!LiveLog::post(m_files, *m_station, share, QByteArray()).failed());
     QCOMPARE(log(), QByteArray(" \r\n \r\n\r\n\r\n"));
 }
 
@@ -177,7 +210,7 @@ void LiveLogTest::ownTextWithLineBreaks()
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(old);
     file.close();
-    QVERIFY(!LiveLog::post(m_files, share, "a\r\nb").failed());
+    QVERIFY(!LiveLog::post(m_files, *m_station, share, "a\r\nb").failed());
     // Entries already there keep every byte, NUL and invalid bytes included.
     QCOMPARE(log(), QByteArray("a\r\nb \r\n \r\n") + old + "\r\n");
 }
@@ -186,16 +219,16 @@ void LiveLogTest::clearCreatesOrResetsTheLog()
 {
     const QString share = m_share->path();
     QCOMPARE(log(), QByteArray("<missing>"));
-    QVERIFY(!LiveLog::clear(m_files, share).failed());
+    QVERIFY(!LiveLog::clear(m_files, *m_station, share).failed());
     QCOMPARE(log(), QByteArray("\r\n"));
-    QVERIFY(!LiveLog::post(m_files, share, "x").failed());
-    QVERIFY(!LiveLog::clear(m_files, share).failed());
+    QVERIFY(!LiveLog::post(m_files, *m_station, share, "x").failed());
+    QVERIFY(!LiveLog::clear(m_files, *m_station, share).failed());
     QCOMPARE(log(), QByteArray("\r\n"));
 }
 
 void LiveLogTest::missingLogFailsAndIsNotCreated()
 {
-    const FileReadResult result = LiveLog::read(m_files, m_share->path());
+    const FileReadResult result = LiveLog::read(m_files, *m_station, m_share->path());
     QVERIFY(result.error.failed());
     QVERIFY(result.error.is(FileError::Kind::missing));
     QVERIFY(result.error.message.contains(m_share->path()));
@@ -204,19 +237,19 @@ void LiveLogTest::missingLogFailsAndIsNotCreated()
                 .endsWith(PlatformTexts::fileNotFound +
                           QStringLiteral(".\n\nThe live log is created by \"Clear Live Log\" in the "
                                          "settings window.")));
-    const LiveLog::PostResult lost = LiveLog::post(m_files, m_share->path(), "lost?");
+    const LiveLog::PostResult lost = LiveLog::post(m_files, *m_station, m_share->path(), "lost?");
     QVERIFY(lost.failed());
     QVERIFY(LiveLog::describe(lost).contains(QStringLiteral("\"Clear Live Log\"")));
     QCOMPARE(log(), QByteArray("<missing>"));
 
     // A missing folder is not a missing log: creating the log would not help.
     const QString gone = m_share->filePath(QStringLiteral("gone"));
-    const QString goneRead = LiveLog::describe(LiveLog::read(m_files, gone).error);
+    const QString goneRead = LiveLog::describe(LiveLog::read(m_files, *m_station, gone).error);
     QVERIFY2(goneRead.contains(QStringLiteral("the shared folder %1 does not exist").arg(gone)) &&
                  !goneRead.contains(QStringLiteral("Clear Live Log")),
              qPrintable(goneRead));
-    QVERIFY(LiveLog::clear(m_files, gone).failed());
-    const LiveLog::PostResult noFolder = LiveLog::post(m_files, gone, "lost?");
+    QVERIFY(LiveLog::clear(m_files, *m_station, gone).failed());
+    const LiveLog::PostResult noFolder = LiveLog::post(m_files, *m_station, gone, "lost?");
     QVERIFY(noFolder.failed());
     QVERIFY2(!LiveLog::describe(noFolder).contains(QStringLiteral("Clear Live Log")),
              qPrintable(LiveLog::describe(noFolder)));
@@ -225,9 +258,9 @@ void LiveLogTest::missingLogFailsAndIsNotCreated()
 void LiveLogTest::failedReadWritesNothing()
 {
     const QString share = m_share->path();
-    QVERIFY(!LiveLog::clear(m_files, share).failed());
+    QVERIFY(!LiveLog::clear(m_files, *m_station, share).failed());
     m_files.failReads(QStringLiteral("Cannot read %1: the network name is no longer available"));
-    const LiveLog::PostResult result = LiveLog::post(m_files, share, "text");
+    const LiveLog::PostResult result = LiveLog::post(m_files, *m_station, share, "text");
     QVERIFY(result.failed());
     QVERIFY(result.error().message.contains(share));
     QCOMPARE(log(), QByteArray("\r\n"));
@@ -238,12 +271,12 @@ void LiveLogTest::failedReadWritesNothing()
 void LiveLogTest::failedWriteKeepsOldLog()
 {
     const QString share = m_share->path();
-    QVERIFY(!LiveLog::clear(m_files, share).failed());
-    QVERIFY(!LiveLog::post(m_files, share, "kept").failed());
+    QVERIFY(!LiveLog::clear(m_files, *m_station, share).failed());
+    QVERIFY(!LiveLog::post(m_files, *m_station, share, "kept").failed());
     const QByteArray before = log();
     m_files.failWrites(QStringLiteral("Cannot write %1: no space left on device"));
-    QVERIFY(LiveLog::post(m_files, share, "new").failed());
-    QVERIFY(LiveLog::clear(m_files, share).failed());
+    QVERIFY(LiveLog::post(m_files, *m_station, share, "new").failed());
+    QVERIFY(LiveLog::clear(m_files, *m_station, share).failed());
     QCOMPARE(log(), before);
     // No temporary file is left beside the log.
     QCOMPARE(QDir(share).entryList(QDir::Files), QStringList{QStringLiteral("CHATSLATE-LIVE.LOG")});
@@ -259,14 +292,14 @@ void LiveLogTest::serverSharePathsOffWindows()
     // A folder given with backslashes reaches the same file.
     QDir(m_share->path()).mkdir(QStringLiteral("sub"));
     QString backslashed = m_share->path() + QStringLiteral("\\sub");
-    QVERIFY(!LiveLog::clear(m_files, backslashed).failed());
+    QVERIFY(!LiveLog::clear(m_files, *m_station, backslashed).failed());
     QVERIFY(QFile::exists(m_share->filePath(QStringLiteral("sub/CHATSLATE-LIVE.LOG"))));
 
-    const FileReadResult unc = LiveLog::read(m_files, QStringLiteral("\\\\SERVER\\Share"));
+    const FileReadResult unc = LiveLog::read(m_files, *m_station, QStringLiteral("\\\\SERVER\\Share"));
     QVERIFY(unc.error.failed());
     QVERIFY(unc.error.message.contains(QStringLiteral("\\\\SERVER\\Share\\CHATSLATE-LIVE.LOG")));
     QVERIFY(unc.error.message.contains(QStringLiteral("not a local path")));
-    QVERIFY(LiveLog::clear(m_files, QStringLiteral("\\\\SERVER\\Share")).failed());
+    QVERIFY(LiveLog::clear(m_files, *m_station, QStringLiteral("\\\\SERVER\\Share")).failed());
 #endif
 }
 
@@ -324,9 +357,9 @@ void LiveLogTest::readsToTheEndWhateverTheReportedSize()
 void LiveLogTest::logThatIsAFolder()
 {
     QVERIFY(QDir(m_share->path()).mkdir(QStringLiteral("CHATSLATE-LIVE.LOG")));
-    QVERIFY(LiveLog::read(m_files, m_share->path()).error.failed());
-    QVERIFY(LiveLog::post(m_files, m_share->path(), "x").failed());
-    QVERIFY(LiveLog::clear(m_files, m_share->path()).failed());
+    QVERIFY(LiveLog::read(m_files, *m_station, m_share->path()).error.failed());
+    QVERIFY(LiveLog::post(m_files, *m_station, m_share->path(), "x").failed());
+    QVERIFY(LiveLog::clear(m_files, *m_station, m_share->path()).failed());
     QVERIFY(QFileInfo(m_share->filePath(QStringLiteral("CHATSLATE-LIVE.LOG"))).isDir());
 }
 
@@ -363,15 +396,15 @@ void LiveLogTest::logThatIsNoPlainFile()
     }
     const QFileInfo before(logPath());
 
-    const FileReadResult read = LiveLog::read(m_files, share);
+    const FileReadResult read = LiveLog::read(m_files, *m_station, share);
     QCOMPARE(read.error.failed(), !readable);
     if (!readable)
         QVERIFY2(read.error.message.contains(messagePart) && read.error.message.contains(logPath()),
                  qPrintable(read.error.message));
-    const LiveLog::PostResult post = LiveLog::post(m_files, share, "x");
+    const LiveLog::PostResult post = LiveLog::post(m_files, *m_station, share, "x");
     QVERIFY(post.failed());
     QVERIFY2(post.error().message.contains(messagePart), qPrintable(post.error().message));
-    QVERIFY(LiveLog::clear(m_files, share).failed());
+    QVERIFY(LiveLog::clear(m_files, *m_station, share).failed());
 
     const QFileInfo after(logPath());
     QCOMPARE(after.isSymLink(), before.isSymLink());
@@ -400,8 +433,8 @@ void LiveLogTest::faultsLoseNothing()
     QFETCH(QString, fault);
     QFETCH(QString, messagePart);
     const QString share = m_share->path();
-    QVERIFY(!LiveLog::clear(m_files, share).failed());
-    QVERIFY(!LiveLog::post(m_files, share, "kept").failed());
+    QVERIFY(!LiveLog::clear(m_files, *m_station, share).failed());
+    QVERIFY(!LiveLog::post(m_files, *m_station, share, "kept").failed());
     const QByteArray before = log();
     if (fault == "read-only") {
         m_files.makeReadOnly(QStringLiteral("Cannot write %1: Read-only file system"));
@@ -412,11 +445,11 @@ void LiveLogTest::faultsLoseNothing()
         QVERIFY(QDir(share).mkdir(QStringLiteral("CHATSLATE-LIVE.LOG")));
     }
 
-    const LiveLog::PostResult post = LiveLog::post(m_files, share, "new");
+    const LiveLog::PostResult post = LiveLog::post(m_files, *m_station, share, "new");
     QVERIFY(post.failed());
     QVERIFY2(post.error().message.contains(messagePart), qPrintable(post.error().message));
     QVERIFY(post.error().message.contains(QStringLiteral("CHATSLATE-LIVE.LOG")));
-    const FileError clear = LiveLog::clear(m_files, share);
+    const FileError clear = LiveLog::clear(m_files, *m_station, share);
     QVERIFY(clear.failed());
     QVERIFY2(clear.message.contains(messagePart), qPrintable(clear.message));
 
@@ -430,7 +463,7 @@ void LiveLogTest::faultsLoseNothing()
     // Once the fault is gone the next post goes through, in front of what was kept.
     m_files.makeReadOnly({});
     m_files.fillDiskDuringWrites({});
-    QVERIFY(!LiveLog::post(m_files, share, "new").failed());
+    QVERIFY(!LiveLog::post(m_files, *m_station, share, "new").failed());
     QCOMPARE(log(), "new \r\n \r\n" + before + "\r\n");
 }
 
@@ -440,25 +473,26 @@ void LiveLogTest::shareThatDisappearsAndComesBack()
     const QString share = parent.filePath(QStringLiteral("share"));
     const QString away = parent.filePath(QStringLiteral("away"));
     QVERIFY(QDir().mkdir(share));
-    QVERIFY(!LiveLog::clear(m_files, share).failed());
-    QVERIFY(!LiveLog::post(m_files, share, "before").failed());
-    const QByteArray before = LiveLog::read(m_files, share).bytes;
+    QVERIFY(!LiveLog::clear(m_files, *m_station, share).failed());
+    QVERIFY(!LiveLog::post(m_files, *m_station, share, "before").failed());
+    const QByteArray before = LiveLog::read(m_files, *m_station, share).bytes;
 
     QVERIFY(QDir().rename(share, away));
-    const FileReadResult tick = LiveLog::read(m_files, share);
+    const FileReadResult tick = LiveLog::read(m_files, *m_station, share);
     QVERIFY(tick.error.failed());
     QVERIFY(tick.error.message.contains(share));
-    const LiveLog::PostResult post = LiveLog::post(m_files, share, "during");
+    const LiveLog::PostResult post = LiveLog::post(m_files, *m_station, share, "during");
     QVERIFY(post.failed());
     QVERIFY(post.error().message.contains(share));
     QVERIFY(!QFileInfo::exists(share));
 
     QVERIFY(QDir().rename(away, share));
-    const FileReadResult nextTick = LiveLog::read(m_files, share);
+    const FileReadResult nextTick = LiveLog::read(m_files, *m_station, share);
     QVERIFY(!nextTick.error.failed());
     QCOMPARE(nextTick.bytes, before);
-    QVERIFY(!LiveLog::post(m_files, share, "after").failed());
-    QCOMPARE(LiveLog::read(m_files, share).bytes, QByteArray("after \r\n \r\n") + before + "\r\n");
+    QVERIFY(!LiveLog::post(m_files, *m_station, share, "after").failed());
+    QCOMPARE(LiveLog::read(m_files, *m_station, share).bytes,
+             QByteArray("after \r\n \r\n") + before + "\r\n");
 }
 
 void LiveLogTest::lockLeftByAGivenUpCreate_data()
@@ -473,19 +507,19 @@ void LiveLogTest::lockLeftByAGivenUpCreate()
 {
     QFETCH(bool, readFirst);
     const QString share = m_share->path();
-    QVERIFY(!LiveLog::clear(m_files, share).failed());
+    QVERIFY(!LiveLog::clear(m_files, *m_station, share).failed());
     m_files.loseCreateAnswers(QStringLiteral("Cannot write %1: the server cannot be reached"));
-    QVERIFY(LiveLog::post(m_files, share, "lost").lock.is(FileError::Kind::serverUnreachable));
+    QVERIFY(LiveLog::post(m_files, *m_station, share, "lost").lock.is(FileError::Kind::serverUnreachable));
     QCOMPARE(QFileInfo(lockPath()).size(), 0);
 
     // Once the share answers again the empty lock goes, and posts need not wait for it to be stale.
     m_files.loseCreateAnswers({});
     if (readFirst) {
-        QVERIFY(!LiveLog::read(m_files, share).error.failed());
+        QVERIFY(!LiveLog::read(m_files, *m_station, share).error.failed());
         QVERIFY(!QFileInfo::exists(lockPath()));
     }
     const LiveLog::Timing noWaiting{std::chrono::milliseconds(0)};
-    QVERIFY(!LiveLog::post(m_files, share, "next", noWaiting).failed());
+    QVERIFY(!LiveLog::post(m_files, *m_station, share, "next", noWaiting).failed());
     QCOMPARE(log(), QByteArray("next \r\n \r\n\r\n\r\n"));
     QCOMPARE(filesInShare(), QStringList{QStringLiteral("CHATSLATE-LIVE.LOG")});
 }
@@ -511,17 +545,17 @@ void LiveLogTest::busyFilesAreTriedAgain()
     QFETCH(int, busyCalls);
     QFETCH(bool, succeeds);
     const QString share = m_share->path();
-    QVERIFY(!LiveLog::clear(m_files, share).failed());
+    QVERIFY(!LiveLog::clear(m_files, *m_station, share).failed());
     m_files.busyFor(operation, busyCalls);
 
     if (operation != Operation::read) {
-        const LiveLog::PostResult post = LiveLog::post(m_files, share, "x");
+        const LiveLog::PostResult post = LiveLog::post(m_files, *m_station, share, "x");
         QCOMPARE(post.failed(), !succeeds);
         QCOMPARE(log(), QByteArray(succeeds ? "x \r\n \r\n\r\n\r\n" : "\r\n"));
         if (!succeeds)
             QVERIFY2(post.error().message.contains(share), qPrintable(post.error().message));
     } else {
-        const FileReadResult read = LiveLog::read(m_files, share);
+        const FileReadResult read = LiveLog::read(m_files, *m_station, share);
         QCOMPARE(read.error.failed(), !succeeds);
         QCOMPARE(read.bytes, QByteArray(succeeds ? "\r\n" : ""));
     }
@@ -544,7 +578,7 @@ void LiveLogTest::refusalsAreNotRetried()
 #endif
     QFETCH(bool, posting);
     const QString share = m_share->path();
-    QVERIFY(!LiveLog::clear(m_files, share).failed());
+    QVERIFY(!LiveLog::clear(m_files, *m_station, share).failed());
     const QString refusing = posting ? share : logPath();
     const QFile::Permissions before = QFile::permissions(refusing);
     QVERIFY(
@@ -552,14 +586,15 @@ void LiveLogTest::refusalsAreNotRetried()
     FileError error;
     {
         const PermissionChecksForRoot asOwner;
-        error = posting ? LiveLog::post(m_files, share, "x").error() : LiveLog::read(m_files, share).error;
+        error = posting ? LiveLog::post(m_files, *m_station, share, "x").error()
+                        : LiveLog::read(m_files, *m_station, share).error;
     }
     QVERIFY(QFile::setPermissions(refusing, before));
     QVERIFY(error.failed());
     QVERIFY2(error.message.contains(QStringLiteral("Permission denied")), qPrintable(error.message));
     QVERIFY2(error.message.contains(share), qPrintable(error.message));
     QCOMPARE(error.kind, FileError::Kind::refused);
-    QCOMPARE(LiveLog::read(m_files, share).bytes, QByteArray("\r\n"));
+    QCOMPARE(LiveLog::read(m_files, *m_station, share).bytes, QByteArray("\r\n"));
 }
 
 void LiveLogTest::lockOfAnotherWorkstation_data()
@@ -579,7 +614,7 @@ void LiveLogTest::lockOfAnotherWorkstation_data()
     QTest::newRow("left by a crashed writer whose clock is right") << other << now << 30 << true;
     // Its process id says nothing here, though it is not one of this machine's.
     QTest::newRow("held just now by a machine of the same name")
-        << LiveLog::Writer::self().host << now << 0 << false;
+        << LiveLog::Writer::ofThisProcess().host << now << 0 << false;
 }
 
 void LiveLogTest::lockOfAnotherWorkstation()
@@ -589,7 +624,7 @@ void LiveLogTest::lockOfAnotherWorkstation()
     QFETCH(int, ageOnServer);
     QFETCH(bool, stale);
     const QString share = m_share->path();
-    QVERIFY(!LiveLog::clear(m_files, share).failed());
+    QVERIFY(!LiveLog::clear(m_files, *m_station, share).failed());
     const QByteArray lock =
         "BD-ChatSlate live log lock\r\nhost=" + host.toUtf8() +
         "\r\nmachine=0123456789ab\r\nprocess=999999999\r\ntoken=5eed\r\nsince=" + since.toUtf8() + "\r\n";
@@ -597,7 +632,7 @@ void LiveLogTest::lockOfAnotherWorkstation()
     LiveLog::Timing timing;
     timing.lockWait = std::chrono::milliseconds(300);
 
-    const LiveLog::PostResult post = LiveLog::post(m_files, share, "mine", timing);
+    const LiveLog::PostResult post = LiveLog::post(m_files, *m_station, share, "mine", timing);
     QCOMPARE(post.failed(), !stale);
     if (stale) {
         QCOMPARE(log(), QByteArray("mine \r\n \r\n\r\n\r\n"));
@@ -608,7 +643,7 @@ void LiveLogTest::lockOfAnotherWorkstation()
     QVERIFY2(message.contains(host) && message.contains("999999999") && message.contains(since),
              qPrintable(message));
     QVERIFY(message.contains(lockPath()) || message.contains(share + "\\CHATSLATE-LIVE.LOG.LOCK"));
-    QVERIFY(LiveLog::clear(m_files, share, timing).failed());
+    QVERIFY(LiveLog::clear(m_files, *m_station, share, timing).failed());
     QCOMPARE(log(), QByteArray("\r\n"));
     {
         QFile heldLock(lockPath());
@@ -618,7 +653,30 @@ void LiveLogTest::lockOfAnotherWorkstation()
 
     // Once the holder is done the next try goes through.
     QVERIFY(QFile::remove(lockPath()));
-    QVERIFY(!LiveLog::post(m_files, share, "mine", timing).failed());
+    QVERIFY(!LiveLog::post(m_files, *m_station, share, "mine", timing).failed());
+}
+
+// Far younger than the stale age: only the process it names tells whether it is left behind.
+void LiveLogTest::lockOfAProcessOfThisMachine()
+{
+    LiveLog::Workstation station({QStringLiteral("THIS-PC"), QStringLiteral("feedfacecafe"), 17}, m_clock,
+                                 m_processes);
+    const QString share = m_share->path();
+    QVERIFY(!LiveLog::clear(m_files, station, share).failed());
+    m_processes->start(4242);
+    writeLock("BD-ChatSlate live log lock\r\nhost=THIS-PC\r\nmachine=feedfacecafe\r\nprocess=4242\r\n",
+              std::chrono::seconds(0));
+    LiveLog::Timing timing;
+    timing.lockWait = std::chrono::milliseconds(300);
+
+    const LiveLog::PostResult held = LiveLog::post(m_files, station, share, "held", timing);
+    QVERIFY(held.failed());
+    QVERIFY2(held.error().message.contains("4242"), qPrintable(held.error().message));
+    m_processes->end(4242);
+    const LiveLog::PostResult ended = LiveLog::post(m_files, station, share, "mine", timing);
+    QVERIFY2(!ended.failed(), qPrintable(ended.error().message));
+    QCOMPARE(log(), QByteArray("mine \r\n \r\n\r\n\r\n"));
+    QCOMPARE(filesInShare(), QStringList{QStringLiteral("CHATSLATE-LIVE.LOG")});
 }
 
 void LiveLogTest::oddLocksEndUpRemoved_data()
@@ -644,7 +702,8 @@ void LiveLogTest::oddLocksEndUpRemoved()
     QFETCH(QString, messagePart);
     const QString share = m_share->path();
     FaultInjectingFileAccess files;
-    QVERIFY(!LiveLog::clear(files, share).failed());
+    dateByTheClock(files);
+    QVERIFY(!LiveLog::clear(files, *m_station, share).failed());
     if (kind == "folder") {
         QVERIFY(QDir().mkdir(lockPath()));
     } else if (kind == "fifo") {
@@ -666,7 +725,7 @@ void LiveLogTest::oddLocksEndUpRemoved()
 
     LiveLog::Timing refused;
     refused.lockWait = std::chrono::milliseconds(100);
-    const LiveLog::PostResult first = LiveLog::post(files, share, "lost", refused);
+    const LiveLog::PostResult first = LiveLog::post(files, *m_station, share, "lost", refused);
     QVERIFY(first.failed());
     QVERIFY2(first.error().message.contains(messagePart) && first.error().message.contains(lockPath()),
              qPrintable(first.error().message));
@@ -674,7 +733,7 @@ void LiveLogTest::oddLocksEndUpRemoved()
     LiveLog::Timing shortStaleAge;
     shortStaleAge.lockWait = std::chrono::seconds(5);
     shortStaleAge.staleAfter = std::chrono::milliseconds(300);
-    const LiveLog::PostResult later = LiveLog::post(files, share, "mine", shortStaleAge);
+    const LiveLog::PostResult later = LiveLog::post(files, *m_station, share, "mine", shortStaleAge);
     QVERIFY2(!later.failed(), qPrintable(later.error().message));
     QCOMPARE(log(), QByteArray("mine \r\n \r\n\r\n\r\n"));
     QVERIFY(!QFileInfo::exists(lockPath()));
@@ -685,20 +744,21 @@ void LiveLogTest::oddLocksEndUpRemoved()
 void LiveLogTest::leftoversOfACrashedWriter()
 {
     const QString share = m_share->path();
-    QVERIFY(!LiveLog::clear(m_files, share).failed());
+    QVERIFY(!LiveLog::clear(m_files, *m_station, share).failed());
     const auto leave = [&](const QString& name, int ageSeconds) {
         QFile file(m_share->filePath(name));
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write("half a log \r\n");
         QVERIFY(file.flush());
-        QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(-ageSeconds),
-                                 QFileDevice::FileModificationTime));
+        QVERIFY(file.setFileTime(m_clock->utcNow().addSecs(-ageSeconds), QFileDevice::FileModificationTime));
     };
     QProcess ended;
     // A program that ends at once on every platform: this test program listing its tests.
     ended.start(QCoreApplication::applicationFilePath(), {QStringLiteral("-functions")});
     QVERIFY(ended.waitForStarted());
-    const LiveLog::Writer& self = LiveLog::Writer::self();
+    // This machine's processes as the system knows them.
+    LiveLog::Workstation station(m_station->self(), m_clock, std::make_shared<LiveLog::NativeProcessProbe>());
+    const LiveLog::Writer& self = station.self();
     const LiveLog::Writer endedHere{self.host, self.machine, ended.processId()};
     const LiveLog::Writer endedOnANamesake{self.host, QStringLiteral("0123456789ab"), ended.processId()};
     QVERIFY(ended.waitForFinished());
@@ -719,14 +779,15 @@ void LiveLogTest::leftoversOfACrashedWriter()
     leave(QStringLiteral("CHATSLATE-LIVE.LOG.OTHER-PC-19.CLOCK"), 3600);
     leave(QStringLiteral("CHATSLATE-LIVE.LOG.OTHER-PC-20.TMP"), 60);
     leave(QStringLiteral("CHATSLATE-LIVE.LOG.%1.TMP").arg(endedHere.fileTag()), 0);
+    leave(QStringLiteral("CHATSLATE-LIVE.LOG.%1.NEWLOCK").arg(endedHere.fileTag()), 0);
     leave(QStringLiteral("CHATSLATE-LIVE.LOG.%1.TMP").arg(runningHere.fileTag()), 0);
     leave(QStringLiteral("CHATSLATE-LIVE.LOG.%1.TMP").arg(impossibleHere.fileTag()), 0);
     leave(QStringLiteral("CHATSLATE-LIVE.LOG.%1.TMP").arg(endedOnANamesake.fileTag()), 0);
     leave(QStringLiteral("CHATSLATE-LIVE.LOG.NOTES"), 3600);
     leave(QStringLiteral("CHATSLATE-LIVE.LOG.TMP"), 3600);
 
-    QVERIFY(!LiveLog::post(m_files, share, "x").failed());
-    QCOMPARE(LiveLog::read(m_files, share).bytes, QByteArray("x \r\n \r\n\r\n\r\n"));
+    QVERIFY(!LiveLog::post(m_files, station, share, "x").failed());
+    QCOMPARE(LiveLog::read(m_files, station, share).bytes, QByteArray("x \r\n \r\n\r\n\r\n"));
     // Those of a process here that has ended go at once, those of other workstations past the stale age.
     // The fresh ones of other workstations (also of one with this host's name) and that of a process still
     // running here may belong to a writer at work; what is no writer's file stays too.
@@ -745,18 +806,18 @@ void LiveLogTest::leftoversOfACrashedWriter()
 void LiveLogTest::logMovedAsideByAnInterruptedReplace()
 {
     const QString share = m_share->path();
-    const QString aside = LiveLogFormat::asidePath(logPath());
-    QVERIFY(!LiveLog::clear(m_files, share).failed());
-    QVERIFY(!LiveLog::post(m_files, share, "old").failed());
+    const QString aside = LiveLog::LogFolder(logPath()).aside();
+    QVERIFY(!LiveLog::clear(m_files, *m_station, share).failed());
+    QVERIFY(!LiveLog::post(m_files, *m_station, share, "old").failed());
     QVERIFY(QFile::rename(logPath(), aside));
 
-    QCOMPARE(LiveLog::read(m_files, share).bytes, QByteArray("old \r\n \r\n\r\n\r\n"));
-    QVERIFY(!LiveLog::post(m_files, share, "new").failed());
+    QCOMPARE(LiveLog::read(m_files, *m_station, share).bytes, QByteArray("old \r\n \r\n\r\n\r\n"));
+    QVERIFY(!LiveLog::post(m_files, *m_station, share, "new").failed());
     QCOMPARE(log(), QByteArray("new \r\n \r\nold \r\n \r\n\r\n\r\n\r\n"));
     QCOMPARE(filesInShare(), QStringList{QStringLiteral("CHATSLATE-LIVE.LOG")});
 
     QVERIFY(QFile::rename(logPath(), aside));
-    QVERIFY(!LiveLog::clear(m_files, share).failed());
+    QVERIFY(!LiveLog::clear(m_files, *m_station, share).failed());
     QCOMPARE(log(), QByteArray("\r\n"));
     QCOMPARE(filesInShare(), QStringList{QStringLiteral("CHATSLATE-LIVE.LOG")});
 
@@ -767,12 +828,12 @@ void LiveLogTest::logMovedAsideByAnInterruptedReplace()
         if (looksBetween-- > 0)
             path.endsWith(".OLD") ? QFile::rename(aside, logPath()) : QFile::rename(logPath(), aside);
     });
-    QCOMPARE(LiveLog::read(m_files, share).bytes, QByteArray("\r\n"));
+    QCOMPARE(LiveLog::read(m_files, *m_station, share).bytes, QByteArray("\r\n"));
     m_files.beforeEachRead({});
 
     // One that a reader held open when it should have gone: the log is in place, so it is only in the way.
     QVERIFY(QFile::copy(logPath(), aside));
-    QVERIFY(!LiveLog::post(m_files, share, "next").failed());
+    QVERIFY(!LiveLog::post(m_files, *m_station, share, "next").failed());
     QCOMPARE(log(), QByteArray("next \r\n \r\n\r\n\r\n"));
     QCOMPARE(filesInShare(), QStringList{QStringLiteral("CHATSLATE-LIVE.LOG")});
 }

@@ -1,3 +1,4 @@
+#include "livelog/this_workstation.h"
 #include "session/file_worker.h"
 #include "session/interval_timer.h"
 #include "support/background_jobs.h"
@@ -368,7 +369,8 @@ void MainWindowTest::deadShareDoesNotFreezeTheWindow()
     HangingFileAccess& files = *sharedFiles;
     RecordingReporter messages;
     {
-        MainWindow window({store, sharedFiles, messages}, MainWindowFixture::refreshInterval);
+        MainWindow window({store, sharedFiles, LiveLog::thisWorkstation(), messages},
+                          MainWindowFixture::refreshInterval);
         window.show();
         auto* timer = window.findChild<IntervalTimer*>("MAIN_TEXT_REFRESH_TIMER");
         auto* autoRefresh = window.findChild<TickBox*>("AUTO_REFRESH_TICKBOX");
@@ -420,8 +422,9 @@ void MainWindowTest::postWaitsOffTheWindowsThread()
     HangingLockFileAccess& files = *sharedFiles;
     QVERIFY(!files.writeAll(logPath, "\r\n", FileAccess::Create::replacingContent).failed());
     RecordingReporter messages;
-    auto window = std::make_unique<MainWindow>(ProgramServices{store, sharedFiles, messages},
-                                               MainWindowFixture::refreshInterval);
+    auto window = std::make_unique<MainWindow>(
+        ProgramServices{store, sharedFiles, LiveLog::thisWorkstation(), messages},
+        MainWindowFixture::refreshInterval);
     window->show();
     auto* post = window->findChild<QPushButton*>("CHATSLATE_BUTTON");
     auto* autoRefresh = window->findChild<TickBox*>("AUTO_REFRESH_TICKBOX");
@@ -485,7 +488,8 @@ void MainWindowTest::refreshUnderWayIsReadAgainAfterTheSettings()
     const auto sharedFiles = std::make_shared<StuckShare>();
     StuckShare& files = *sharedFiles;
     RecordingReporter messages;
-    MainWindow window({store, sharedFiles, messages}, MainWindowFixture::refreshInterval);
+    MainWindow window({store, sharedFiles, LiveLog::thisWorkstation(), messages},
+                      MainWindowFixture::refreshInterval);
     window.show();
     QTest::mouseClick(window.findChild<TickBox*>("AUTO_REFRESH_TICKBOX"), Qt::LeftButton);
     files.setStuck(true);

@@ -66,7 +66,8 @@ void MainWindowX11Test::longQuestionKeepsItsButtonsOnScreen()
     fixture.settingsStore.values().insert(QStringLiteral("AUTO_REFRESH_TICKBOX"), QStringLiteral("1"));
     fixture.writeLog("\r\n");
     MessageBoxReporter boxes;
-    MainWindow window(ProgramServices{fixture.settingsStore, fixture.sharedFiles, boxes, fixture.windowOrder},
+    MainWindow window(ProgramServices{fixture.settingsStore, fixture.sharedFiles, fixture.workstation, boxes,
+                                      fixture.windowOrder},
                       MainWindowFixture::refreshInterval);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));

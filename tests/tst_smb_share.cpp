@@ -2,6 +2,7 @@
 #include "fakes/memory_settings_store.h"
 #include "fakes/recording_reporter.h"
 #include "livelog/live_log.h"
+#include "livelog/this_workstation.h"
 #include "platform/files/smb_context.h"
 #include "platform/files/system_file_access.h"
 #include "support/background_jobs.h"
@@ -90,6 +91,7 @@ private:
 
     SambaServer m_server;
     SecondCopyProcess m_secondCopy;
+    const std::shared_ptr<LiveLog::Workstation> m_station = LiveLog::thisWorkstation();
 };
 
 bool SmbShareTest::startServer(QString* whyNot)
@@ -130,23 +132,23 @@ void SmbShareTest::sameBytesAsALocalFolder()
     const auto bothMatch = [&](const char* step) {
         const QByteArray expected = readFile(localLog);
         QVERIFY2(readFile(guestLog()) == expected, step);
-        const FileReadResult read = LiveLog::read(files, guestLocation);
+        const FileReadResult read = LiveLog::read(files, *m_station, guestLocation);
         QVERIFY2(!read.error.failed(), qPrintable(read.error.message));
         QVERIFY2(read.bytes == expected, step);
     };
 
-    QVERIFY(!LiveLog::clear(files, local.path()).failed());
-    const FileError cleared = LiveLog::clear(files, guestLocation);
+    QVERIFY(!LiveLog::clear(files, *m_station, local.path()).failed());
+    const FileError cleared = LiveLog::clear(files, *m_station, guestLocation);
     QVERIFY2(!cleared.failed(), qPrintable(cleared.message));
     bothMatch("clear");
     for (const QByteArray& text : posts) {
-        QVERIFY(!LiveLog::post(files, local.path(), text).failed());
-        const LiveLog::PostResult posted = LiveLog::post(files, guestLocation, text);
+        QVERIFY(!LiveLog::post(files, *m_station, local.path(), text).failed());
+        const LiveLog::PostResult posted = LiveLog::post(files, *m_station, guestLocation, text);
         QVERIFY2(!posted.failed(), qPrintable(posted.error().message));
         bothMatch(text.left(20).constData());
     }
-    QVERIFY(!LiveLog::clear(files, guestLocation).failed());
-    QVERIFY(!LiveLog::clear(files, local.path()).failed());
+    QVERIFY(!LiveLog::clear(files, *m_station, guestLocation).failed());
+    QVERIFY(!LiveLog::clear(files, *m_station, local.path()).failed());
     bothMatch("clear again");
     // No lock, temporary file or old log stays behind on the server.
     QCOMPARE(QDir(m_server.guestFolder()).entryList(QDir::Files), QStringList{"CHATSLATE-LIVE.LOG"});
@@ -202,7 +204,7 @@ void SmbShareTest::eightWritersThroughSmb()
     std::thread reader([&] {
         SystemFileAccess system;
         while (writing) {
-            const FileReadResult read = LiveLog::read(system.files(), guestLocation);
+            const FileReadResult read = LiveLog::read(system.files(), *m_station, guestLocation);
             if (read.error.failed() || !entriesOf(read.bytes)) {
                 ++badReads;
                 qWarning("bad read: %s", qPrintable(read.error.message));
@@ -226,7 +228,7 @@ void SmbShareTest::eightWritersThroughSmb()
     // The reader may have held the old log open when the last post wanted it gone; the next post
     // takes it away.
     SystemFileAccess system;
-    QVERIFY(!LiveLog::post(system.files(), guestLocation, "w0-0").failed());
+    QVERIFY(!LiveLog::post(system.files(), *m_station, guestLocation, "w0-0").failed());
 
     const auto entries = entriesOf(readFile(guestLog()));
     QVERIFY(entries);
@@ -256,9 +258,9 @@ void SmbShareTest::crashedWriterOfAnotherWorkstation()
     leave("CHATSLATE-LIVE.LOG.OLD", "before the crash \r\n \r\n\r\n\r\n");
 
     SystemFileAccess system;
-    QCOMPARE(LiveLog::read(system.files(), guestLocation).bytes,
+    QCOMPARE(LiveLog::read(system.files(), *m_station, guestLocation).bytes,
              QByteArray("before the crash \r\n \r\n\r\n\r\n"));
-    const LiveLog::PostResult posted = LiveLog::post(system.files(), guestLocation, "after it");
+    const LiveLog::PostResult posted = LiveLog::post(system.files(), *m_station, guestLocation, "after it");
     QVERIFY2(!posted.failed(), qPrintable(posted.error().message));
     QCOMPARE(readFile(guestLog()), QByteArray("after it \r\n \r\nbefore the crash \r\n \r\n\r\n\r\n\r\n"));
     QCOMPARE(QDir(m_server.guestFolder()).entryList(QDir::Files), QStringList{"CHATSLATE-LIVE.LOG"});
@@ -268,7 +270,8 @@ void SmbShareTest::crashedWriterOfAnotherWorkstation()
     LiveLog::Timing timing;
     timing.staleAfter = std::chrono::milliseconds(300);
     timing.lockWait = std::chrono::milliseconds(5000);
-    const LiveLog::PostResult pastFolder = LiveLog::post(system.files(), guestLocation, "past it", timing);
+    const LiveLog::PostResult pastFolder =
+        LiveLog::post(system.files(), *m_station, guestLocation, "past it", timing);
     QVERIFY2(!pastFolder.failed(), qPrintable(pastFolder.error().message));
     QCOMPARE(QDir(m_server.guestFolder()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
              QStringList{"CHATSLATE-LIVE.LOG"});
@@ -289,7 +292,7 @@ void SmbShareTest::fileFromSmbclientInWindows1252()
         0);
 
     SystemFileAccess system;
-    const FileReadResult read = LiveLog::read(system.files(), guestLocation);
+    const FileReadResult read = LiveLog::read(system.files(), *m_station, guestLocation);
     QVERIFY2(!read.error.failed(), qPrintable(read.error.message));
     QCOMPARE(read.bytes, windows1252);
     QCOMPARE(CodePage::decode(read.bytes),
@@ -302,51 +305,52 @@ void SmbShareTest::failuresAreClearAndPassing()
     FileAccess& files = system.files();
     QElapsedTimer took;
 
-    const FileReadResult missingLog = LiveLog::read(files, guestLocation);
+    const FileReadResult missingLog = LiveLog::read(files, *m_station, guestLocation);
     QVERIFY(missingLog.error.is(FileError::Kind::missing));
     QVERIFY2(LiveLog::describe(missingLog.error).contains("\"Clear Live Log\""),
              qPrintable(missingLog.error.message));
 
-    const FileReadResult missingShare = LiveLog::read(files, "\\\\127.0.0.2\\NoSuchShare");
+    const FileReadResult missingShare = LiveLog::read(files, *m_station, "\\\\127.0.0.2\\NoSuchShare");
     QVERIFY(!missingShare.error.is(FileError::Kind::missing) &&
             !missingShare.error.is(FileError::Kind::loginNeeded));
     QVERIFY2(missingShare.error.message.contains("\\\\127.0.0.2\\NoSuchShare\\CHATSLATE-LIVE.LOG") &&
                  missingShare.error.message.contains("no share named NoSuchShare"),
              qPrintable(missingShare.error.message));
 
-    const FileReadResult noServer = LiveLog::read(files, "\\\\NO-SUCH-SERVER\\Share");
+    const FileReadResult noServer = LiveLog::read(files, *m_station, "\\\\NO-SUCH-SERVER\\Share");
     QVERIFY(!noServer.error.is(FileError::Kind::missing) && !noServer.error.is(FileError::Kind::loginNeeded));
     QVERIFY2(noServer.error.message.contains(
                  "no server named NO-SUCH-SERVER can be found, or it has no share named Share"),
              qPrintable(noServer.error.message));
 
-    QVERIFY(!LiveLog::clear(files, guestLocation).failed());
-    const LiveLog::PostResult readOnly = LiveLog::post(files, "\\\\127.0.0.2\\ReadOnly", "not here");
+    QVERIFY(!LiveLog::clear(files, *m_station, guestLocation).failed());
+    const LiveLog::PostResult readOnly =
+        LiveLog::post(files, *m_station, "\\\\127.0.0.2\\ReadOnly", "not here");
     QVERIFY(readOnly.error().is(FileError::Kind::loginNeeded));
     QVERIFY2(readOnly.error().message.contains("lets guests into \\\\127.0.0.2\\ReadOnly but not change "
                                                "anything there: the share may be read-only"),
              qPrintable(readOnly.error().message));
 
     writeFile(m_server.loginFolder() + "/CHATSLATE-LIVE.LOG", "secret \r\n \r\n\r\n\r\n");
-    const FileReadResult noLogin = LiveLog::read(files, loginLocation);
+    const FileReadResult noLogin = LiveLog::read(files, *m_station, loginLocation);
     QVERIFY(noLogin.error.is(FileError::Kind::loginNeeded));
     QVERIFY2(noLogin.error.message.contains("asks for a user name and password"),
              qPrintable(noLogin.error.message));
     system.logins().remember(loginLocation, {rightLogin.user, {}, "wrong"});
-    const FileReadResult wrongLogin = LiveLog::read(files, loginLocation);
+    const FileReadResult wrongLogin = LiveLog::read(files, *m_station, loginLocation);
     QVERIFY(wrongLogin.error.is(FileError::Kind::loginNeeded));
     QVERIFY2(wrongLogin.error.message.contains("refused the login"), qPrintable(wrongLogin.error.message));
     system.logins().remember(loginLocation, rightLogin);
-    QCOMPARE(LiveLog::read(files, loginLocation).bytes, QByteArray("secret \r\n \r\n\r\n\r\n"));
-    const LiveLog::PostResult loggedIn = LiveLog::post(files, loginLocation, "logged in");
+    QCOMPARE(LiveLog::read(files, *m_station, loginLocation).bytes, QByteArray("secret \r\n \r\n\r\n\r\n"));
+    const LiveLog::PostResult loggedIn = LiveLog::post(files, *m_station, loginLocation, "logged in");
     QVERIFY2(!loggedIn.failed(), qPrintable(loggedIn.error().message));
 
-    QVERIFY(!LiveLog::clear(files, guestLocation).failed());
+    QVERIFY(!LiveLog::clear(files, *m_station, guestLocation).failed());
     m_server.freeze(true);
     took.start();
-    const FileReadResult hanging = LiveLog::read(files, guestLocation);
+    const FileReadResult hanging = LiveLog::read(files, *m_station, guestLocation);
     const qint64 hangingReadMs = took.restart();
-    const LiveLog::PostResult hangingPost = LiveLog::post(files, guestLocation, "while it hangs");
+    const LiveLog::PostResult hangingPost = LiveLog::post(files, *m_station, guestLocation, "while it hangs");
     const qint64 hangingPostMs = took.elapsed();
     m_server.freeze(false);
     QVERIFY(hanging.error.is(FileError::Kind::serverUnreachable));
@@ -355,17 +359,17 @@ void SmbShareTest::failuresAreClearAndPassing()
     QVERIFY(hangingPost.failed());
     qInfo("server that answers nothing reported after %lld ms (read) and %lld ms (post)", hangingReadMs,
           hangingPostMs);
-    QTRY_VERIFY_WITH_TIMEOUT(!LiveLog::read(files, guestLocation).error.failed(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!LiveLog::read(files, *m_station, guestLocation).error.failed(), 10000);
     QCOMPARE(readFile(guestLog()), QByteArray("\r\n"));
 
     m_server.stop();
     took.start();
-    const FileReadResult stopped = LiveLog::read(files, guestLocation);
+    const FileReadResult stopped = LiveLog::read(files, *m_station, guestLocation);
     const qint64 readMs = took.restart();
     QVERIFY(stopped.error.is(FileError::Kind::serverUnreachable));
     QVERIFY2(stopped.error.message.contains("server 127.0.0.2 cannot be reached"),
              qPrintable(stopped.error.message));
-    const LiveLog::PostResult notPosted = LiveLog::post(files, guestLocation, "while stopped");
+    const LiveLog::PostResult notPosted = LiveLog::post(files, *m_station, guestLocation, "while stopped");
     const qint64 postMs = took.elapsed();
     QVERIFY(notPosted.failed());
     qInfo("stopped server reported after %lld ms (read) and %lld ms (post)", readMs, postMs);
@@ -373,12 +377,13 @@ void SmbShareTest::failuresAreClearAndPassing()
     QString whyNot;
     QVERIFY2(m_server.start(&whyNot), qPrintable(whyNot));
     // As the next refresh tick would: the same program, trying again.
-    QTRY_VERIFY_WITH_TIMEOUT(!LiveLog::read(files, guestLocation).error.failed(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!LiveLog::read(files, *m_station, guestLocation).error.failed(), 10000);
     // Should the server have created the lock of the post that hung after the client gave up, that lock
     // went with the first read the server answered: the next post need not wait for it.
     QVERIFY(!QFileInfo::exists(guestLog() + ".LOCK"));
     const LiveLog::Timing noWaiting{std::chrono::milliseconds(0)};
-    const LiveLog::PostResult posted = LiveLog::post(files, guestLocation, "after the restart", noWaiting);
+    const LiveLog::PostResult posted =
+        LiveLog::post(files, *m_station, guestLocation, "after the restart", noWaiting);
     QVERIFY2(!posted.failed(), qPrintable(posted.error().message));
     QCOMPARE(readFile(guestLog()), QByteArray("after the restart \r\n \r\n\r\n\r\n"));
 }
@@ -425,12 +430,15 @@ void SmbShareTest::ticketTheServerCannotUse()
     writeFile(m_server.loginFolder() + "/CHATSLATE-LIVE.LOG", "closed \r\n \r\n\r\n\r\n");
 
     SystemFileAccess system;
-    QCOMPARE(LiveLog::read(system.files(), guestLocation).bytes, QByteArray("open \r\n \r\n\r\n\r\n"));
-    const FileReadResult refused = LiveLog::read(system.files(), loginLocation);
+    QCOMPARE(LiveLog::read(system.files(), *m_station, guestLocation).bytes,
+             QByteArray("open \r\n \r\n\r\n\r\n"));
+    const FileReadResult refused = LiveLog::read(system.files(), *m_station, loginLocation);
     QVERIFY2(refused.error.is(FileError::Kind::loginNeeded), qPrintable(refused.error.message));
     system.logins().remember(loginLocation, rightLogin);
-    QCOMPARE(LiveLog::read(system.files(), loginLocation).bytes, QByteArray("closed \r\n \r\n\r\n\r\n"));
-    QCOMPARE(LiveLog::read(system.files(), guestLocation).bytes, QByteArray("open \r\n \r\n\r\n\r\n"));
+    QCOMPARE(LiveLog::read(system.files(), *m_station, loginLocation).bytes,
+             QByteArray("closed \r\n \r\n\r\n\r\n"));
+    QCOMPARE(LiveLog::read(system.files(), *m_station, guestLocation).bytes,
+             QByteArray("open \r\n \r\n\r\n\r\n"));
 }
 
 // The dialog opens between reads, never from inside the library; a refused login asks again, a declined
@@ -468,7 +476,7 @@ void SmbShareTest::loginAskedOutsideTheLibraryAndKeptInMemory()
     FaultInjectingFileAccess& files = *sharedFiles;
     // Ticks far more often than the program's, so that the test waits little for them.
     auto window = std::make_unique<MainWindow>(
-        ProgramServices{store, sharedFiles, messages, NullWindowOrder::shared(), system.logins()},
+        ProgramServices{store, sharedFiles, m_station, messages, NullWindowOrder::shared(), system.logins()},
         std::chrono::milliseconds(100));
     window->show();
     auto* liveView = window->findChild<LiveView*>("BD_CHATSLATE_LIVE_TEXTBOX");

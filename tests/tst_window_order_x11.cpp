@@ -1,5 +1,6 @@
 #include "fakes/memory_settings_store.h"
 #include "fakes/recording_reporter.h"
+#include "livelog/this_workstation.h"
 #include "platform/files/local_file_access.h"
 #include "platform/window_order/system_window_order.h"
 #include "platform/window_order/x11_window_order.h"
@@ -172,7 +173,8 @@ void WindowOrderX11Test::ticksTakeAboveFromTheForegroundWindow()
 {
     // Created unticked at load, then ticked by the user: the compact window is there, hidden.
     m_store.values().insert("AlwaysOnTopTimer_TICKBOX", "0");
-    m_window = std::make_unique<MainWindow>(ProgramServices{m_store, m_files, m_messages, *m_order});
+    m_window = std::make_unique<MainWindow>(
+        ProgramServices{m_store, m_files, LiveLog::thisWorkstation(), m_messages, *m_order});
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
     CompactWindow& compact = m_window->compactWindow();
@@ -214,7 +216,8 @@ void WindowOrderX11Test::ticksTakeAboveFromTheForegroundWindow()
 
 void WindowOrderX11Test::badgeKeepsAboveWhenShownAndBringsMainBack()
 {
-    m_window = std::make_unique<MainWindow>(ProgramServices{m_store, m_files, m_messages, *m_order});
+    m_window = std::make_unique<MainWindow>(
+        ProgramServices{m_store, m_files, LiveLog::thisWorkstation(), m_messages, *m_order});
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
     QVERIFY(!m_window->hasCompactWindow());
@@ -243,7 +246,8 @@ void WindowOrderX11Test::badgeKeepsAboveWhenShownAndBringsMainBack()
 
 void WindowOrderX11Test::framesOfferOnlyWhatEachWindowCanDo()
 {
-    m_window = std::make_unique<MainWindow>(ProgramServices{m_store, m_files, m_messages, *m_order});
+    m_window = std::make_unique<MainWindow>(
+        ProgramServices{m_store, m_files, LiveLog::thisWorkstation(), m_messages, *m_order});
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
     const xcb_window_t main = m_window->winId();
@@ -295,7 +299,8 @@ void WindowOrderX11Test::dialogsOfferOnlyClose()
 {
     QFETCH(QString, dialog);
     QFETCH(bool, mainMinimised);
-    m_window = std::make_unique<MainWindow>(ProgramServices{m_store, m_files, m_messages, *m_order});
+    m_window = std::make_unique<MainWindow>(
+        ProgramServices{m_store, m_files, LiveLog::thisWorkstation(), m_messages, *m_order});
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
     QStringList offered;

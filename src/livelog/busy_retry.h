@@ -15,16 +15,24 @@ inline constexpr std::chrono::milliseconds defaultLockWait{2000};
 // The pauses before each new try.
 inline constexpr std::array<int, 6> busyPausesMs{0, 10, 50, 100, 250, 500};
 
-template <typename Call, typename IsBusy> auto retryWhileBusy(Call call, IsBusy isBusy)
+// Sleep takes a std::chrono::milliseconds: the pause before the next try.
+template <typename Call, typename IsBusy, typename Sleep>
+auto retryWhileBusy(Call call, IsBusy isBusy, Sleep sleep)
 {
     auto result = call();
     for (const int pause : busyPausesMs) {
         if (!isBusy(result))
             break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(pause));
+        sleep(std::chrono::milliseconds(pause));
         result = call();
     }
     return result;
+}
+
+template <typename Call, typename IsBusy> auto retryWhileBusy(Call call, IsBusy isBusy)
+{
+    return retryWhileBusy(call, isBusy,
+                          [](std::chrono::milliseconds pause) { std::this_thread::sleep_for(pause); });
 }
 
 } // namespace LiveLog

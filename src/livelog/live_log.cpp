@@ -1,93 +1,55 @@
 #include "livelog/live_log.h"
 
 #include "livelog/live_log_format.h"
-#include "platform/files/native_file_ops.h"
 #include "text/message_text.h"
 
 namespace {
 
-// The files a writer leaves beside the log all start with the log's name and a dot.
-QString besidePrefix()
-{
-    return LiveLogFormat::fileName.mid(1) + QLatin1Char('.');
-}
-
-QString temporaryPath(const QString& logPath)
-{
-    return logPath + QLatin1Char('.') + LiveLog::Writer::self().fileTag() + QStringLiteral(".TMP");
-}
-
-QString pathBeside(const QString& logPath, const QString& name)
-{
-    return logPath.chopped(LiveLogFormat::fileName.size() - 1) + name;
-}
-
-// The tag of a temporary file, clock probe or lock in the making that a writer leaves beside the log;
-// empty for other files.
-QString writerTagOf(const QString& name)
-{
-    const qsizetype tagStart = besidePrefix().size();
-    for (const QLatin1String suffix :
-         {QLatin1String(".TMP"), QLatin1String(".CLOCK"), QLatin1String(".NEWLOCK")}) {
-        // A name as short as the prefix and the suffix together holds no tag.
-        if (name.endsWith(suffix) && name.size() > tagStart + suffix.size())
-            return name.mid(tagStart, name.size() - tagStart - suffix.size());
-    }
-    return {};
-}
-
-// Whether the writer that left this file is surely gone: a process of this machine that no longer runs, or
-// any writer once the file is older on the server's clock than a lock that nobody refreshes. The lock is
-// held meanwhile, so no writer at work owns an older one.
-bool leftBehind(FileAccess& files, const QString& path, const QString& tag, qint64 now,
-                const LiveLog::Timing& timing)
-{
-    const LiveLog::Writer& self = LiveLog::Writer::self();
-    if (const std::optional<qint64> process = self.processOnThisMachine(tag))
-        return *process != self.process && !NativeFileOps::processRunning(*process);
-    const FileTimeResult written = files.modificationTime(path);
-    return !written.error.failed() && now - written.msecsSinceEpoch > timing.staleAfter.count();
-}
+using LiveLog::LogFolder;
 
 // Temporary files are never read as the log; those of a crashed writer go. The old log moved aside is of
 // no use once the new one is in place, but a reader may have held it open when it should have gone.
 // Best effort: the post has succeeded already.
-void removeLeftovers(FileAccess& files, const QString& logPath, const LiveLog::Timing& timing)
+void removeLeftovers(FileAccess& files, LiveLog::Workstation& station, const LogFolder& folder,
+                     const LiveLog::Timing& timing)
 {
-    const FileListResult beside = files.listBeside(logPath, besidePrefix());
-    const FileTimeResult now = files.modificationTime(logPath);
+    const FileListResult beside = files.listBeside(folder.log(), LogFolder::siblingPrefix());
+    // Written just now: the file server's time.
+    const FileTimeResult now = files.modificationTime(folder.log());
     if (beside.error.failed() || now.error.failed())
         return;
-    const QString aside = LiveLogFormat::asidePath(logPath);
+    const LiveLog::StaleRule stale(station, timing.staleAfter);
     for (const QString& name : beside.names) {
-        const QString path = pathBeside(logPath, name);
-        const QString tag = writerTagOf(name);
-        if (path == aside || (!tag.isEmpty() && leftBehind(files, path, tag, now.msecsSinceEpoch, timing)))
+        const QString path = folder.pathOf(name);
+        const LogFolder::Sibling sibling = LogFolder::classify(name);
+        if (sibling.kind == LogFolder::Kind::aside ||
+            (!sibling.writerTag.isEmpty() &&
+             stale.leftBehind(files, path, sibling.writerTag, now.msecsSinceEpoch)))
             files.remove(path);
     }
 }
 
 // Under the lock: the new content goes to this writer's own temporary file, which then replaces the log
 // in one rename, so a reader or a crash sees the old log or the new one and nothing in between.
-FileError rewrite(FileAccess& files, LiveLog::LogLock& lock, const QString& logPath, const QByteArray& bytes,
-                  const LiveLog::Timing& timing)
+FileError rewrite(FileAccess& files, LiveLog::Workstation& station, LiveLog::LogLock& lock,
+                  const LogFolder& folder, const QByteArray& bytes, const LiveLog::Timing& timing)
 {
-    const QString temporary = temporaryPath(logPath);
+    const QString temporary = folder.temporary(station.self());
     FileError error = lock.keepAlive();
     if (!error.failed()) {
-        error = LiveLog::retryWhileBusy(
+        error = station.retryWhileBusy(
             [&] { return files.writeAll(temporary, bytes, FileAccess::Create::replacingContent); });
     }
     if (!error.failed())
         error = lock.keepAlive();
     if (!error.failed())
-        error = LiveLog::retryWhileBusy(
-            [&] { return files.replace(temporary, logPath, LiveLogFormat::asidePath(logPath)); });
+        error =
+            station.retryWhileBusy([&] { return files.replace(temporary, folder.log(), folder.aside()); });
     if (error.failed()) {
         files.remove(temporary);
         return error;
     }
-    removeLeftovers(files, logPath, timing);
+    removeLeftovers(files, station, folder, timing);
     return {};
 }
 
@@ -95,7 +57,7 @@ FileError rewrite(FileAccess& files, LiveLog::LogLock& lock, const QString& logP
 FileError folderMissingInstead(FileAccess& files, const QString& shareLocation, const FileError& logMissing)
 {
     const QString logPath = LiveLogFormat::liveLogPath(shareLocation);
-    if (!files.listBeside(logPath, besidePrefix()).error.is(FileError::Kind::missing))
+    if (!files.listBeside(logPath, LogFolder::siblingPrefix()).error.is(FileError::Kind::missing))
         return logMissing;
     return {FileError::Kind::other,
             MessageText::withAdvice(
@@ -105,9 +67,9 @@ FileError folderMissingInstead(FileAccess& files, const QString& shareLocation, 
                                "mounted or reachable."))};
 }
 
-FileReadResult readOnce(FileAccess& files, const QString& logPath)
+FileReadResult readOnce(FileAccess& files, LiveLog::Workstation& station, const QString& path)
 {
-    return LiveLog::retryWhileBusy([&] { return files.readAll(logPath); });
+    return station.retryWhileBusy([&] { return files.readAll(path); });
 }
 
 } // namespace
@@ -117,64 +79,66 @@ FileReadResult readOnce(FileAccess& files, const QString& logPath)
 // look at the moment between, so the looks go on a few times; a log that is really missing costs only
 // these few reads. A writer that stopped in between left the old log aside: a post then builds on it and
 // the new log takes its place.
-FileReadResult LiveLog::read(FileAccess& files, const QString& shareLocation)
+FileReadResult LiveLog::read(FileAccess& files, Workstation& station, const QString& shareLocation)
 {
     constexpr int looksAside = 5;
-    const QString logPath = LiveLogFormat::liveLogPath(shareLocation);
-    FileReadResult log = readOnce(files, logPath);
+    const LogFolder folder = LogFolder::ofShare(shareLocation);
+    FileReadResult log = readOnce(files, station, folder.log());
     // The share answers again: a lock this process may have left there when it did not goes now.
-    if (!log.error.is(FileError::Kind::serverUnreachable) && LogLock::inDoubt(logPath))
-        LogLock(files, logPath, {}).settleDoubt();
+    if (!log.error.is(FileError::Kind::serverUnreachable) && LogLock::inDoubt(station, folder))
+        LogLock(files, station, folder, {}).settleDoubt();
     for (int look = 0; look < looksAside && log.error.is(FileError::Kind::missing); ++look) {
-        FileReadResult aside = readOnce(files, LiveLogFormat::asidePath(logPath));
+        FileReadResult aside = readOnce(files, station, folder.aside());
         if (!aside.error.failed())
             return aside;
-        log = readOnce(files, logPath);
+        log = readOnce(files, station, folder.log());
     }
     if (log.error.is(FileError::Kind::missing))
         return {{}, folderMissingInstead(files, shareLocation, log.error)};
     return log;
 }
 
-FileRereadResult LiveLog::readIfChanged(FileAccess& files, const QString& shareLocation,
+FileRereadResult LiveLog::readIfChanged(FileAccess& files, Workstation& station, const QString& shareLocation,
                                         const std::optional<FileIdentity>& known, QByteArray& buffer)
 {
-    const QString logPath = LiveLogFormat::liveLogPath(shareLocation);
+    const LogFolder folder = LogFolder::ofShare(shareLocation);
     FileRereadResult log =
-        LiveLog::retryWhileBusy([&] { return files.readIfChanged(logPath, known, buffer); });
-    const bool settleDoubt = !log.error.is(FileError::Kind::serverUnreachable) && LogLock::inDoubt(logPath);
+        station.retryWhileBusy([&] { return files.readIfChanged(folder.log(), known, buffer); });
+    const bool settleDoubt =
+        !log.error.is(FileError::Kind::serverUnreachable) && LogLock::inDoubt(station, folder);
     if (!log.error.is(FileError::Kind::missing) && !settleDoubt)
         return log;
-    FileReadResult whole = read(files, shareLocation);
+    FileReadResult whole = read(files, station, shareLocation);
     buffer = std::move(whole.bytes);
     return {false, std::nullopt, whole.error};
 }
 
-LiveLog::PostResult LiveLog::post(FileAccess& files, const QString& shareLocation, const QByteArray& ownText,
-                                  const Timing& timing)
+LiveLog::PostResult LiveLog::post(FileAccess& files, Workstation& station, const QString& shareLocation,
+                                  const QByteArray& ownText, const Timing& timing)
 {
-    const QString logPath = LiveLogFormat::liveLogPath(shareLocation);
+    const LogFolder folder = LogFolder::ofShare(shareLocation);
     PostResult result;
-    LogLock lock(files, logPath, timing);
+    LogLock lock(files, station, folder, timing);
     result.lock = lock.acquire();
     if (result.lock.failed())
         return result;
-    result.read = read(files, shareLocation);
+    result.read = read(files, station, shareLocation);
     if (result.read.error.failed())
         return result;
     result.write =
-        rewrite(files, lock, logPath, LiveLogFormat::composePost(ownText, result.read.bytes), timing);
+        rewrite(files, station, lock, folder, LiveLogFormat::composePost(ownText, result.read.bytes), timing);
     return result;
 }
 
-FileError LiveLog::clear(FileAccess& files, const QString& shareLocation, const Timing& timing)
+FileError LiveLog::clear(FileAccess& files, Workstation& station, const QString& shareLocation,
+                         const Timing& timing)
 {
-    const QString logPath = LiveLogFormat::liveLogPath(shareLocation);
-    LogLock lock(files, logPath, timing);
+    const LogFolder folder = LogFolder::ofShare(shareLocation);
+    LogLock lock(files, station, folder, timing);
     const FileError locked = lock.acquire();
     if (locked.failed())
         return locked;
-    return rewrite(files, lock, logPath, LiveLogFormat::clearedLog(), timing);
+    return rewrite(files, station, lock, folder, LiveLogFormat::clearedLog(), timing);
 }
 
 QString LiveLog::describe(const FileError& readError)

@@ -9,12 +9,12 @@
 namespace LiveLog {
 
 // Retries briefly while the log is being replaced by another workstation.
-FileReadResult read(FileAccess& files, const QString& shareLocation);
+FileReadResult read(FileAccess& files, Workstation& station, const QString& shareLocation);
 
 // As read, into buffer, unless the log still has the identity known: the refresh cycle's reads. Anything
 // but a plain look at the log (the log missing for a moment, a lock of this process in doubt) reads as read
 // does and gives no identity.
-FileRereadResult readIfChanged(FileAccess& files, const QString& shareLocation,
+FileRereadResult readIfChanged(FileAccess& files, Workstation& station, const QString& shareLocation,
                                const std::optional<FileIdentity>& known, QByteArray& buffer);
 
 struct PostResult
@@ -32,10 +32,11 @@ struct PostResult
 
 // Puts the encoded own text in front of the content read now, under the lock, never of what a view
 // shows. A post that fails writes nothing.
-PostResult post(FileAccess& files, const QString& shareLocation, const QByteArray& ownText,
-                const Timing& timing = {});
+PostResult post(FileAccess& files, Workstation& station, const QString& shareLocation,
+                const QByteArray& ownText, const Timing& timing = {});
 
-FileError clear(FileAccess& files, const QString& shareLocation, const Timing& timing = {});
+FileError clear(FileAccess& files, Workstation& station, const QString& shareLocation,
+                const Timing& timing = {});
 
 // The error of a read for the user; a missing log's also says how a log comes into being.
 QString describe(const FileError& readError);

@@ -18,13 +18,6 @@ inline QString liveLogPath(const QString& shareLocation)
     return shareLocation + fileName;
 }
 
-// Where a writer whose file server cannot rename over a file moves the old log while the new one takes
-// its place; readers fall back to it while the log is missing.
-inline QString asidePath(const QString& logPath)
-{
-    return logPath + QStringLiteral(".OLD");
-}
-
 // The new entry in front of the old content exactly as it was read, then one more line end.
 inline QByteArray composePost(const QByteArray& ownText, const QByteArray& oldContent)
 {

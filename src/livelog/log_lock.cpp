@@ -1,21 +1,14 @@
 #include "livelog/log_lock.h"
 
-#include "platform/files/native_file_ops.h"
 #include "text/message_text.h"
 
-#include <QCoreApplication>
-#include <QCryptographicHash>
-#include <QDateTime>
-#include <QHash>
-#include <QMutex>
 #include <QRandomGenerator>
-#include <QSysInfo>
 
 namespace LiveLog {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using SteadyTime = std::chrono::steady_clock::time_point;
 using std::chrono::milliseconds;
 
 // How often the age of the same lock is asked of the server while waiting for it.
@@ -37,59 +30,13 @@ milliseconds pauseBeforeTry(int round)
 
 } // namespace
 
-const Writer& Writer::self()
-{
-    static const Writer writer = [] {
-        // The boot's identity where the system has one (Linux), else the installation's (Windows).
-        QByteArray identity = QSysInfo::bootUniqueId();
-        if (identity.isEmpty())
-            identity = QSysInfo::machineUniqueId();
-        const QString machine =
-            identity.isEmpty()
-                ? QString()
-                : QString::fromLatin1(
-                      QCryptographicHash::hash(identity, QCryptographicHash::Sha1).toHex().left(12));
-        return Writer{QSysInfo::machineHostName(), machine, QCoreApplication::applicationPid()};
-    }();
-    return writer;
-}
-
-QString Writer::fileTag() const
-{
-    QString tag = host.isEmpty() ? QStringLiteral("host") : host;
-    for (QChar& character : tag) {
-        if (!(character.isLetterOrNumber() && character.unicode() < 0x80) && character != QLatin1Char('-'))
-            character = QLatin1Char('_');
-    }
-    if (!machine.isEmpty())
-        tag += QLatin1Char('-') + machine;
-    return tag + QLatin1Char('-') + QString::number(process);
-}
-
-std::optional<qint64> Writer::processOnThisMachine(const QString& tag) const
-{
-    if (machine.isEmpty())
-        return std::nullopt;
-    const QString machinePart = Writer{host, machine, 0}.fileTag().chopped(1);
-    if (!tag.startsWith(machinePart))
-        return std::nullopt;
-    bool isNumber = false;
-    const qint64 processId = tag.mid(machinePart.size()).toLongLong(&isNumber);
-    if (!isNumber || processId <= 0)
-        return std::nullopt;
-    return processId;
-}
-
-bool Writer::isOnThisMachine(const QString& otherHost, const QString& otherMachine) const
-{
-    return !machine.isEmpty() && otherHost == host && otherMachine == machine;
-}
-
-LogLock::LogLock(FileAccess& files, const QString& logPath, const Timing& timing)
+LogLock::LogLock(FileAccess& files, Workstation& station, const LogFolder& folder, const Timing& timing)
     : m_files(files)
-    , m_logPath(logPath)
-    , m_lockPath(lockPath(logPath))
+    , m_station(station)
+    , m_folder(folder)
+    , m_lockPath(folder.lock())
     , m_timing(timing)
+    , m_stale(station, timing.staleAfter)
 {}
 
 LogLock::~LogLock()
@@ -123,22 +70,23 @@ LogLock::Holder LogLock::parse(const QByteArray& bytes)
 
 FileError LogLock::acquire()
 {
-    const Writer& self = Writer::self();
+    const Writer& self = m_station.self();
     m_content =
         QStringLiteral(
             "BD-ChatSlate live log lock\r\nhost=%1\r\nmachine=%2\r\nprocess=%3\r\ntoken=%4\r\nsince=%5\r\n")
             .arg(self.host, self.machine, QString::number(self.process),
                  QString::number(QRandomGenerator::system()->generate64(), 16),
-                 QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs))
+                 m_station.clock().utcNow().toString(Qt::ISODateWithMs))
             .toUtf8();
     settleDoubt();
-    const Clock::time_point deadline = Clock::now() + m_timing.lockWait;
+    Clock& clock = m_station.clock();
+    const SteadyTime deadline = clock.now() + m_timing.lockWait;
     Holder holder;
     for (int round = 0;; ++round) {
         const FileError created = create();
         if (!created.failed()) {
             m_held = true;
-            m_refreshed = Clock::now();
+            m_refreshed = clock.now();
             return {};
         }
         if (!created.is(FileError::Kind::alreadyExists)) {
@@ -148,42 +96,20 @@ FileError LogLock::acquire()
         holder = inspect();
         const bool removed =
             holder.readError.is(FileError::Kind::missing) || (isStale(holder) && removeIfUnchanged(holder));
-        if (Clock::now() >= deadline)
+        if (clock.now() >= deadline)
             return heldBy(holder);
         if (!removed)
-            std::this_thread::sleep_for(pauseBeforeTry(round));
+            clock.sleep(pauseBeforeTry(round));
     }
 }
 
-// The lock appears whole or not at all where the backend can do that; the scratch file is this process's
-// own, so two of its threads never make a lock at once.
+// The lock appears whole or not at all where the backend can do that.
 FileError LogLock::create()
 {
-    static QMutex oneAtATime;
-    const QMutexLocker locker(&oneAtATime);
-    const QString scratch =
-        m_logPath + QLatin1Char('.') + Writer::self().fileTag() + QStringLiteral(".NEWLOCK");
-    return retryWhileBusy([&] { return m_files.createWhole(m_lockPath, m_content, scratch); });
-}
-
-// For each lock path, the content of a lock of this process that may have been left there.
-struct LogLock::Doubts
-{
-    QMutex mutex;
-    QHash<QString, QByteArray> byPath;
-};
-
-LogLock::Doubts& LogLock::doubts()
-{
-    static Doubts shared;
-    return shared;
-}
-
-bool LogLock::inDoubt(const QString& logPath)
-{
-    Doubts& all = doubts();
-    const QMutexLocker locker(&all.mutex);
-    return all.byPath.contains(lockPath(logPath));
+    const QString scratch = m_folder.newLock(m_station.self());
+    return m_station.oneCreateAtATime([&] {
+        return m_station.retryWhileBusy([&] { return m_files.createWhole(m_lockPath, m_content, scratch); });
+    });
 }
 
 // Only a server that did not answer leaves it open whether the call was carried out; every other failure
@@ -192,22 +118,12 @@ void LogLock::doubtAfter(const FileError& error, const QByteArray& content)
 {
     if (!error.is(FileError::Kind::serverUnreachable) && !error.is(FileError::Kind::other))
         return;
-    Doubts& all = doubts();
-    const QMutexLocker locker(&all.mutex);
-    all.byPath.insert(m_lockPath, content);
+    m_station.doubt(m_lockPath, content);
 }
 
 void LogLock::settleDoubt()
 {
-    std::optional<QByteArray> left;
-    {
-        Doubts& all = doubts();
-        const QMutexLocker locker(&all.mutex);
-        if (const auto found = all.byPath.constFind(m_lockPath); found != all.byPath.cend()) {
-            left = *found;
-            all.byPath.erase(found);
-        }
-    }
+    const std::optional<QByteArray> left = m_station.takeDoubt(m_lockPath);
     if (!left)
         return;
     const Holder holder = inspect();
@@ -220,35 +136,16 @@ void LogLock::settleDoubt()
     // Another writer's lock is empty for the moment between its create and its content; one that stays
     // empty is nobody's.
     if (holder.bytes.isEmpty()) {
-        std::this_thread::sleep_for(emptyLockSettle);
+        m_station.clock().sleep(emptyLockSettle);
         if (!inspect().sameAs(holder))
             return;
     }
     removeIfUnchanged(holder);
 }
 
-// For each lock path, the lock last seen there and when it was first seen, by the file server's clock.
-// Kept across posts, since one post waits less than the stale age.
-struct LogLock::Sightings
-{
-    struct Sighting
-    {
-        Holder lock;
-        qint64 firstSeen = 0;
-    };
-    QMutex mutex;
-    QHash<QString, Sighting> byPath;
-};
-
-LogLock::Sightings& LogLock::sightings()
-{
-    static Sightings shared;
-    return shared;
-}
-
 FileReadResult LogLock::readLock()
 {
-    return retryWhileBusy([&] { return m_files.readStart(m_lockPath, lockReadLimit); });
+    return m_station.retryWhileBusy([&] { return m_files.readStart(m_lockPath, lockReadLimit); });
 }
 
 bool LogLock::stillOurs()
@@ -271,13 +168,9 @@ LogLock::Holder LogLock::inspect()
 
 bool LogLock::isStale(Holder& holder)
 {
-    const Writer& self = Writer::self();
-    if (self.isOnThisMachine(holder.host, holder.machine) && holder.process > 0 &&
-        holder.process != self.process && !NativeFileOps::processRunning(holder.process))
+    if (m_stale.holder(holder.host, holder.machine, holder.process) == StaleRule::Process::ended)
         return true;
-    // Another host's process cannot be asked, and its clock is its own: only the lock's age on the
-    // server says that its writer is gone.
-    const Clock::time_point checked = Clock::now();
+    const SteadyTime checked = m_station.clock().now();
     if (m_aged && m_aged->sameAs(holder) && checked - m_agedAt < ageCheckInterval) {
         holder.datedAhead = m_aged->datedAhead;
         return false;
@@ -286,7 +179,7 @@ bool LogLock::isStale(Holder& holder)
     const std::optional<qint64> now = serverNow();
     if (now && holder.modified) {
         holder.datedAhead = *holder.modified > *now + clockSlackMs;
-        if (*holder.modified <= *now && *now - *holder.modified > m_timing.staleAfter.count())
+        if (m_stale.agedPast(*holder.modified, *now))
             return true;
     }
     m_aged = holder;
@@ -299,7 +192,7 @@ bool LogLock::isStale(Holder& holder)
 // with that of a file written just now in the same folder: both times come from the server.
 std::optional<qint64> LogLock::serverNow()
 {
-    const QString probe = m_logPath + QLatin1Char('.') + Writer::self().fileTag() + QStringLiteral(".CLOCK");
+    const QString probe = m_folder.clockProbe(m_station.self());
     if (m_files.writeAll(probe, {}, FileAccess::Create::replacingContent).failed())
         return std::nullopt;
     const FileTimeResult now = m_files.modificationTime(probe);
@@ -311,15 +204,7 @@ std::optional<qint64> LogLock::serverNow()
 
 bool LogLock::unchangedPastStaleAge(const Holder& holder, qint64 now)
 {
-    Sightings& all = sightings();
-    const QMutexLocker locker(&all.mutex);
-    Sightings::Sighting& seen = all.byPath[m_lockPath];
-    // A server clock set back starts the count again.
-    if (!seen.lock.sameAs(holder) || now < seen.firstSeen) {
-        seen = {holder, now};
-        return false;
-    }
-    return now - seen.firstSeen > m_timing.staleAfter.count();
+    return m_stale.agedPast(m_station.firstSeen(m_lockPath, holder.state(), now), now);
 }
 
 // Waiters who found the same stale lock take turns through a breaker file: otherwise one that looked
@@ -328,7 +213,7 @@ bool LogLock::unchangedPastStaleAge(const Holder& holder, qint64 now)
 // one stays.
 bool LogLock::removeIfUnchanged(const Holder& holder)
 {
-    const QString breakerPath = m_lockPath + QStringLiteral(".BREAK");
+    const QString breakerPath = m_folder.lockBreaker();
     const FileError breaking = m_files.writeAll(breakerPath, m_content, FileAccess::Create::newOnly);
     if (breaking.is(FileError::Kind::alreadyExists)) {
         removeBreakerLeftBehind(breakerPath);
@@ -338,10 +223,10 @@ bool LogLock::removeIfUnchanged(const Holder& holder)
         return false;
     bool removed = false;
     if (inspect().sameAs(holder)) {
-        m_removeFailure = retryWhileBusy([&] { return m_files.remove(m_lockPath); });
+        m_removeFailure = m_station.retryWhileBusy([&] { return m_files.remove(m_lockPath); });
         removed = !m_removeFailure.failed();
     }
-    retryWhileBusy([&] { return m_files.remove(breakerPath); });
+    m_station.retryWhileBusy([&] { return m_files.remove(breakerPath); });
     return removed;
 }
 
@@ -350,14 +235,14 @@ void LogLock::removeBreakerLeftBehind(const QString& breakerPath)
 {
     const FileTimeResult written = m_files.modificationTime(breakerPath);
     const std::optional<qint64> now = serverNow();
-    if (!written.error.failed() && now && *now - written.msecsSinceEpoch > m_timing.staleAfter.count())
+    if (!written.error.failed() && now && m_stale.agedPast(written.msecsSinceEpoch, *now))
         m_files.remove(breakerPath);
 }
 
 // Nobody judges a lock stale before it is this old, so until then it is surely still this writer's.
 bool LogLock::heldLong() const
 {
-    return Clock::now() - m_refreshed >= m_timing.staleAfter / 4;
+    return m_station.clock().now() - m_refreshed >= m_timing.staleAfter / 4;
 }
 
 FileError LogLock::keepAlive()
@@ -369,14 +254,14 @@ FileError LogLock::keepAlive()
         return {FileError::Kind::other,
                 QStringLiteral("Cannot change %1: this post took so long that another one took over its lock "
                                "%2. Nothing was written.")
-                    .arg(m_files.messagePath(m_logPath), m_files.messagePath(m_lockPath))};
+                    .arg(m_files.messagePath(m_folder.log()), m_files.messagePath(m_lockPath))};
     }
     // Rewriting the content, rather than setting a time, makes the server stamp it with its own clock.
-    FileError refreshed = retryWhileBusy(
+    FileError refreshed = m_station.retryWhileBusy(
         [&] { return m_files.writeAll(m_lockPath, m_content, FileAccess::Create::replacingContent); });
     if (refreshed.failed())
         return refreshed;
-    m_refreshed = Clock::now();
+    m_refreshed = m_station.clock().now();
     return {};
 }
 
@@ -389,11 +274,12 @@ void LogLock::release()
         return;
     // Waiters read the lock all the time, and a file server refuses to delete a file that someone has
     // open: a lock left behind would stop every post until it is stale.
-    const Clock::time_point deadline = Clock::now() + m_timing.staleAfter / 2;
+    Clock& clock = m_station.clock();
+    const SteadyTime deadline = clock.now() + m_timing.staleAfter / 2;
     FileError removed;
     do
-        removed = retryWhileBusy([&] { return m_files.remove(m_lockPath); });
-    while (removed.is(FileError::Kind::busy) && Clock::now() < deadline);
+        removed = m_station.retryWhileBusy([&] { return m_files.remove(m_lockPath); });
+    while (removed.is(FileError::Kind::busy) && clock.now() < deadline);
     doubtAfter(removed, m_content);
 }
 
@@ -430,9 +316,9 @@ FileError LogLock::heldBy(const Holder& holder) const
                                 "again then.")
                      .arg(std::chrono::duration_cast<std::chrono::seconds>(m_timing.staleAfter).count());
     }
-    return {kind,
-            MessageText::withAdvice(
-                QStringLiteral("Cannot change %1: %2").arg(m_files.messagePath(m_logPath), what), advice)};
+    return {kind, MessageText::withAdvice(
+                      QStringLiteral("Cannot change %1: %2").arg(m_files.messagePath(m_folder.log()), what),
+                      advice)};
 }
 
 } // namespace LiveLog

@@ -1,10 +1,35 @@
 #pragma once
 
 #include "livelog/busy_retry.h"
+#include "livelog/log_folder.h"
+#include "livelog/stale_rule.h"
+#include "livelog/workstation.h"
 #include "platform/files/file_access.h"
 
 #include <chrono>
 #include <optional>
+
+// How the writers of all workstations share the live log's folder (names in LogFolder):
+//
+//   file           written by                                removed
+//   log            the lock's holder, by one rename          never; a clear rewrites it
+//   .LOCK          each post and clear, created exclusive    by its holder when done; by anyone once stale
+//   .LOCK.BREAK    a waiter removing a stale lock            by it at once; by anyone past the stale age
+//   .OLD           the holder, where a rename cannot replace by the holder once the new log is in place
+//   <tag>.TMP      the holder: the next log                  renamed onto the log
+//   <tag>.CLOCK    a waiter asking the server's time         at once
+//   <tag>.NEWLOCK  a lock being made whole, by backends      at once
+//                  that need a scratch file for it
+// A gone writer's tagged files are removed by the next holder once its post has landed.
+//
+// Stale (StaleRule): a process of this machine that no longer runs; else older than the stale age on the
+// file server's clock, or, for a lock that gives no age (unreadable, half-written, dated ahead), unchanged
+// for that long. A holder rewrites its lock during long posts, so no live writer's lock gets that old.
+//
+// Accepted: a holder that stalls for the stale age after its last look at its lock and before its rename
+// overwrites the post of the writer that took over; a waiter that stops while breaking a lock keeps
+// others from breaking it until its breaker is stale; a lock whose create a silent server carried out
+// late is removed by this process once the share answers, by others only once it is stale.
 
 namespace LiveLog {
 
@@ -17,49 +42,26 @@ struct Timing
     std::chrono::milliseconds staleAfter{10000};
 };
 
-template <typename Call> auto retryWhileBusy(Call call)
-{
-    return retryWhileBusy(call, [](const auto& result) { return errorOf(result).is(FileError::Kind::busy); });
-}
-
-// This process as the writer that a lock and a temporary file name.
-struct Writer
-{
-    QString host;
-    // Tells this machine's current run from other machines of the same host name (cloned systems, or
-    // installers' default names) and from its own runs before a restart; empty where the system offers
-    // no such identity. Process ids mean something only within it.
-    QString machine;
-    qint64 process = 0;
-
-    static const Writer& self();
-    // Host, machine and process, safe in a file name.
-    QString fileTag() const;
-    // The process that a file tag names when it is one of this writer's machine.
-    std::optional<qint64> processOnThisMachine(const QString& tag) const;
-    // Whether the process of this machine that a lock names can be asked whether it still runs.
-    bool isOnThisMachine(const QString& otherHost, const QString& otherMachine) const;
-};
-
 // The exclusive lock beside the live log that serialises posts and clears between workstations: a file
 // created with exclusive-create semantics that names its holder. Waiting blocks the calling thread and
 // never runs the event loop, so no other handler starts in the middle of a post.
 class LogLock
 {
 public:
-    LogLock(FileAccess& files, const QString& logPath, const Timing& timing);
+    LogLock(FileAccess& files, Workstation& station, const LogFolder& folder, const Timing& timing);
     ~LogLock();
     LogLock(const LogLock&) = delete;
     LogLock& operator=(const LogLock&) = delete;
-
-    static QString lockPath(const QString& logPath) { return logPath + QStringLiteral(".LOCK"); }
 
     // Waits up to the lock wait, removing a lock whose writer is gone. The error names the holder.
     FileError acquire();
     // A post or clear of this process that gave up while its lock was being made or removed, for want of
     // an answer from the file server, may have left the lock behind once the server caught up: empty,
     // half-written or whole. Whether that may be so for this log.
-    static bool inDoubt(const QString& logPath);
+    static bool inDoubt(const Workstation& station, const LogFolder& folder)
+    {
+        return station.inDoubt(folder.lock());
+    }
     // Removes such a lock once the share answers again; one that another writer has taken meanwhile stays.
     void settleDoubt();
     // Called between the steps of a long post: refreshes the lock's time on the server so that nobody
@@ -73,7 +75,6 @@ private:
     {
         QByteArray bytes;
         FileError readError;
-        // By the file server's clock, when it could be asked.
         std::optional<qint64> modified;
         QString host;
         QString machine;
@@ -83,11 +84,8 @@ private:
         // Its time is ahead of the file server's clock, so its age says nothing.
         bool datedAhead = false;
 
-        bool sameAs(const Holder& other) const
-        {
-            return bytes == other.bytes && readError.message == other.readError.message &&
-                   modified == other.modified;
-        }
+        LockState state() const { return {bytes, readError.message, modified}; }
+        bool sameAs(const Holder& other) const { return state() == other.state(); }
         // Whether only staying unchanged can show that its writer is gone.
         bool odd() const
         {
@@ -95,10 +93,6 @@ private:
                    (readError.failed() || host.isEmpty() || datedAhead);
         }
     };
-    struct Sightings;
-    static Sightings& sightings();
-    struct Doubts;
-    static Doubts& doubts();
     void doubtAfter(const FileError& error, const QByteArray& content);
     FileError create();
     static Holder parse(const QByteArray& bytes);
@@ -116,9 +110,11 @@ private:
     FileError heldBy(const Holder& holder) const;
 
     FileAccess& m_files;
-    QString m_logPath;
+    Workstation& m_station;
+    LogFolder m_folder;
     QString m_lockPath;
     Timing m_timing;
+    StaleRule m_stale;
     QByteArray m_content;
     bool m_held = false;
     std::chrono::steady_clock::time_point m_refreshed;

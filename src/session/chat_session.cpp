@@ -92,14 +92,16 @@ ChatSession::Usable ChatSession::usableIn(State state)
     return usable;
 }
 
-ChatSession::ChatSession(std::shared_ptr<FileAccess> files, SessionPrompts& prompts,
-                         std::chrono::milliseconds refreshInterval, QObject* parent)
+ChatSession::ChatSession(std::shared_ptr<FileAccess> files, std::shared_ptr<LiveLog::Workstation> workstation,
+                         SessionPrompts& prompts, std::chrono::milliseconds refreshInterval, QObject* parent)
     : QObject(parent)
     , m_files(files)
+    , m_workstation(std::move(workstation))
     , m_prompts(prompts)
     , m_refreshInterval(refreshInterval)
 {
     m_spare = std::make_shared<SpareMemory>();
+    Q_ASSERT(m_workstation);
     m_worker = new FileWorker(std::move(files), this);
     m_refreshTimer = new IntervalTimer(QStringLiteral("MAIN_TEXT_REFRESH_TIMER"), this);
     connect(m_refreshTimer, &IntervalTimer::tick, this, &ChatSession::onRefreshTick);
@@ -203,10 +205,11 @@ void ChatSession::readInBackground(bool mayTrustIdentity, std::function<void(con
     recycleRetiredLog();
     m_worker->readAs<RefreshRead>(
         logPath,
-        [share, known, shown = m_shown, spare = m_spare](FileAccess& files) mutable {
+        [share, known, station = m_workstation, shown = m_shown, spare = m_spare](FileAccess& files) mutable {
             RefreshRead read;
             LogLines::Memory memory = spare->take();
-            const FileRereadResult result = LiveLog::readIfChanged(files, share, known, memory.bytes);
+            const FileRereadResult result =
+                LiveLog::readIfChanged(files, *station, share, known, memory.bytes);
             read.unchanged = result.unchanged;
             read.identity = result.identity;
             read.error = result.error;
@@ -302,7 +305,9 @@ void ChatSession::post(const QString& ownText)
     retryWithLogin(
         *m_worker, QStringLiteral("live log post"),
         [this, share](const FileError& error) { return m_prompts.askForLogin(share, error); },
-        [share, bytes = encoded.bytes](FileAccess& files) { return LiveLog::post(files, share, bytes); },
+        [share, bytes = encoded.bytes, station = m_workstation](FileAccess& files) {
+            return LiveLog::post(files, *station, share, bytes);
+        },
         [this](const LiveLog::PostResult& result) { showPostResult(result); });
 }
 
@@ -343,7 +348,10 @@ void ChatSession::clear(const QString& shareLocation, std::function<bool(const F
 {
     retryWithLogin(
         *m_worker, QStringLiteral("live log clear"), ask,
-        [shareLocation](FileAccess& files) { return LiveLog::clear(files, shareLocation); }, std::move(done));
+        [shareLocation, station = m_workstation](FileAccess& files) {
+            return LiveLog::clear(files, *station, shareLocation);
+        },
+        std::move(done));
 }
 
 // Auto refresh is off here. A Refresh read still under way would show the log as it was before a clear

@@ -14,7 +14,8 @@ class IntervalTimer;
 class SessionPrompts;
 namespace LiveLog {
 struct PostResult;
-}
+class Workstation;
+} // namespace LiveLog
 
 // The chat on one share location, without any window: the refresh cycle and its timer, posting, clearing
 // and when to ask for a login. The main window shows its state and hands it the user's clicks.
@@ -80,8 +81,9 @@ public:
     };
     Q_ENUM(Status)
 
-    ChatSession(std::shared_ptr<FileAccess> files, SessionPrompts& prompts,
-                std::chrono::milliseconds refreshInterval, QObject* parent);
+    // The workstation goes with each file call to the worker, where a read given up may outlive the session.
+    ChatSession(std::shared_ptr<FileAccess> files, std::shared_ptr<LiveLog::Workstation> workstation,
+                SessionPrompts& prompts, std::chrono::milliseconds refreshInterval, QObject* parent);
     ~ChatSession() override;
 
     State state() const { return m_state; }
@@ -152,6 +154,7 @@ private:
     bool askedForLogin(const FileError& error, const std::function<void()>& readAgain);
 
     std::shared_ptr<FileAccess> m_files;
+    const std::shared_ptr<LiveLog::Workstation> m_workstation;
     SessionPrompts& m_prompts;
     const std::chrono::milliseconds m_refreshInterval;
     FileWorker* m_worker = nullptr;

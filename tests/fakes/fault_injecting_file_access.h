@@ -2,6 +2,8 @@
 
 #include "platform/files/local_file_access.h"
 
+#include <QDateTime>
+#include <QFile>
 #include <QMutex>
 #include <QMutexLocker>
 #include <algorithm>
@@ -69,7 +71,7 @@ public:
             return {FileError::Kind::noSpace, m_diskFull.arg(path)};
         }
         locker.unlock();
-        return m_backend.writeAll(path, bytes, mode);
+        return stampedIfWritten(path, m_backend.writeAll(path, bytes, mode));
     }
     FileError createWhole(const QString& path, const QByteArray& bytes, const QString& scratch) override
     {
@@ -80,11 +82,14 @@ public:
         if (!m_createAnswersLost.isEmpty()) {
             // The server carries out the exclusive create after the caller gave up waiting for its answer,
             // so the content never follows.
-            m_backend.writeAll(path, {}, Create::newOnly);
-            return {FileError::Kind::serverUnreachable, m_createAnswersLost.arg(path)};
+            const FileError created = m_backend.writeAll(path, {}, Create::newOnly);
+            const QString message = m_createAnswersLost.arg(path);
+            locker.unlock();
+            stampedIfWritten(path, created);
+            return {FileError::Kind::serverUnreachable, message};
         }
         locker.unlock();
-        return m_backend.createWhole(path, bytes, scratch);
+        return stampedIfWritten(path, m_backend.createWhole(path, bytes, scratch));
     }
     FileError replace(const QString& source, const QString& target, const QString& aside) override
     {
@@ -143,6 +148,14 @@ public:
         }
     }
 
+    // Every file written through this gets its time from serverNow, as on a file server whose clock that
+    // is; local backends only.
+    void stampTimesFrom(std::function<QDateTime()> serverNow)
+    {
+        QMutexLocker locker(&m_mutex);
+        m_serverNow = std::move(serverNow);
+    }
+
     // Runs before each read with the path about to be read, as another writer's steps between them.
     void beforeEachRead(std::function<void(const QString& path)> action)
     {
@@ -187,6 +200,18 @@ private:
         m_largestRead = std::max(m_largestRead, result.bytes.size());
         return result;
     }
+    FileError stampedIfWritten(const QString& path, FileError written)
+    {
+        QMutexLocker locker(&m_mutex);
+        const auto serverNow = m_serverNow;
+        locker.unlock();
+        if (serverNow && !written.failed()) {
+            QFile file(LocalFileAccess::nativePath(path));
+            if (file.open(QIODevice::Append))
+                file.setFileTime(serverNow(), QFileDevice::FileModificationTime);
+        }
+        return written;
+    }
     void set(QString& failure, const QString& message)
     {
         QMutexLocker locker(&m_mutex);
@@ -217,6 +242,7 @@ private:
     int m_busyReplaces = 0;
     int m_busyRemoves = 0;
     std::function<void(const QString& path)> m_beforeRead;
+    std::function<QDateTime()> m_serverNow;
     int m_reads = 0;
     qsizetype m_largestRead = 0;
     int m_writes = 0;

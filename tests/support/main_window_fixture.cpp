@@ -49,7 +49,7 @@ void MainWindowFixture::storeShare(const QString& share)
 MainWindow* MainWindowFixture::open()
 {
     m_window = std::make_unique<MainWindow>(
-        ProgramServices{settingsStore, sharedFiles, messages, windowOrder}, refreshInterval);
+        ProgramServices{settingsStore, sharedFiles, workstation, messages, windowOrder}, refreshInterval);
     m_window->show();
     return m_window.get();
 }

@@ -4,6 +4,7 @@
 #include "fakes/memory_settings_store.h"
 #include "fakes/recording_reporter.h"
 #include "fakes/recording_window_order.h"
+#include "livelog/this_workstation.h"
 #include "windows/main/main_window.h"
 
 #include <QByteArray>
@@ -71,6 +72,7 @@ public:
     const std::shared_ptr<FaultInjectingFileAccess> sharedFiles =
         std::make_shared<FaultInjectingFileAccess>();
     FaultInjectingFileAccess& files = *sharedFiles;
+    const std::shared_ptr<LiveLog::Workstation> workstation = LiveLog::thisWorkstation();
     RecordingReporter messages;
     RecordingWindowOrder windowOrder;
 

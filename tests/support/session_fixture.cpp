@@ -19,7 +19,7 @@ constexpr std::chrono::hours neverByItself{1};
 SessionFixture::SessionFixture(std::shared_ptr<FaultInjectingFileAccess> files)
     : sharedFiles(std::move(files))
     , files(*sharedFiles)
-    , session(sharedFiles, prompts, neverByItself, nullptr)
+    , session(sharedFiles, workstation, prompts, neverByItself, nullptr)
 {
     QObject::connect(&session, &ChatSession::statusShown, &session,
                      [this](ChatSession::Status status) { statuses << status; });

@@ -2,6 +2,7 @@
 
 #include "fakes/fault_injecting_file_access.h"
 #include "fakes/recording_prompts.h"
+#include "livelog/this_workstation.h"
 #include "session/chat_session.h"
 
 #include <QList>
@@ -35,6 +36,7 @@ public:
 
     const std::shared_ptr<FaultInjectingFileAccess> sharedFiles;
     FaultInjectingFileAccess& files;
+    const std::shared_ptr<LiveLog::Workstation> workstation = LiveLog::thisWorkstation();
     RecordingPrompts prompts;
     ChatSession session;
 

@@ -8,6 +8,9 @@
 class FileAccess;
 class MessageReporter;
 class SettingsStore;
+namespace LiveLog {
+class Workstation;
+} // namespace LiveLog
 
 // The platform operations the windows work through; tests hand in their own.
 struct ProgramServices
@@ -15,6 +18,8 @@ struct ProgramServices
     SettingsStore& settingsStore;
     // Shared with the file work, which may outlive a window while a share does not answer.
     std::shared_ptr<FileAccess> files;
+    // This program as a writer of the live log; the file work shares it too.
+    std::shared_ptr<LiveLog::Workstation> workstation;
     MessageReporter& messages;
     // Callers that never keep windows on top may leave it out.
     WindowOrder& windowOrder = NullWindowOrder::shared();

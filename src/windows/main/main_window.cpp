@@ -64,7 +64,7 @@ MainWindow::MainWindow(ProgramServices services, std::chrono::milliseconds refre
     setWindowIcon(WindowLook::programIcon());
     setFont(WindowLook::dialogFont());
     m_placement = new FramePlacement(this);
-    m_session = new ChatSession(m_services.files, *this, refreshInterval, this);
+    m_session = new ChatSession(m_services.files, m_services.workstation, *this, refreshInterval, this);
     createControls();
     connect(m_session, &ChatSession::stateChanged, this, &MainWindow::render);
     connect(m_session, &ChatSession::statusShown, this,
