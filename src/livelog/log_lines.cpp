@@ -92,11 +92,6 @@ void LogLines::assign(const QByteArray& bytes)
     m_longest = longestOf(0, coreLines() - 1);
 }
 
-std::optional<qsizetype> LogLines::grow(const QByteArray& bytes)
-{
-    return follow(*this, bytes);
-}
-
 std::optional<qsizetype> LogLines::follow(const LogLines& previous, const QByteArray& bytes)
 {
     const qsizetype newEnds = trailingLineEnds(bytes);
@@ -116,15 +111,14 @@ std::optional<qsizetype> LogLines::follow(const LogLines& previous, const QByteA
     std::vector<qsizetype> frontStarts;
     lineStarts(front, frontStarts);
     frontStarts.pop_back();
-    if (&previous != this) {
-        // Copied into this index's own room, with space for the front.
-        m_reversedStarts.clear();
-        m_reversedStarts.reserve(previous.m_reversedStarts.size() + frontStarts.size() + 1);
-        m_reversedStarts.insert(m_reversedStarts.end(), previous.m_reversedStarts.begin(),
-                                previous.m_reversedStarts.end());
-        m_shift = previous.m_shift;
-        m_longest = previous.m_longest;
-    }
+    // Copied into this index's own room, with space for the front: the previous index stays as it is while
+    // a view paints from it.
+    m_reversedStarts.clear();
+    m_reversedStarts.reserve(previous.m_reversedStarts.size() + frontStarts.size() + 1);
+    m_reversedStarts.insert(m_reversedStarts.end(), previous.m_reversedStarts.begin(),
+                            previous.m_reversedStarts.end());
+    m_shift = previous.m_shift;
+    m_longest = previous.m_longest;
     m_bytes = bytes;
     m_trailingLineEnds = newEnds;
     m_shift += front.size();

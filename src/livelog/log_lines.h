@@ -33,10 +33,6 @@ public:
     Memory release();
 
     void assign(const QByteArray& bytes);
-    // k posts since the last read make the new log the k new entries, the old log, then k more line ends.
-    // For such bytes only the new parts are indexed and the number of lines that came in front is
-    // returned; for any other bytes nothing changes.
-    std::optional<qsizetype> grow(const QByteArray& bytes);
 
     const QByteArray& bytes() const { return m_bytes; }
     qsizetype count() const { return coreLines() + m_trailingLineEnds; }
@@ -47,8 +43,9 @@ public:
     qsizetype longest() const { return m_longest; }
 
 private:
-    // Whether bytes are previous's with posts in front; then this takes them with previous's index and the
-    // new lines.
+    // Whether bytes are previous's with posts in front: k posts since the last read make the new log the k
+    // new entries, the old log, then k more line ends. Then this takes them with previous's index and only
+    // the new parts indexed, and returns how many lines came in front.
     std::optional<qsizetype> follow(const LogLines& previous, const QByteArray& bytes);
     qsizetype coreLines() const { return qsizetype(m_reversedStarts.size()); }
     qsizetype coreSize() const;
