@@ -116,7 +116,7 @@ FileRereadResult SmbFileAccess::readIfChanged(const QString& path, const std::op
     };
     const QByteArray url = urlOf(path);
     // The call may outlive this one when given up on: the buffer goes with it and comes back only
-    // when it ended in time.
+    // from a call that succeeded, which surely has ended; after a failure the next read takes new memory.
     const auto read = std::make_shared<Read>();
     read->bytes = std::move(buffer);
     const int error = runFor(path, [url, read, known](SMBCCTX* context) {
@@ -142,9 +142,9 @@ FileRereadResult SmbFileAccess::readIfChanged(const QString& path, const std::op
         smbc_getFunctionClose(context)(context, file);
         return readError;
     });
-    buffer = std::move(read->bytes);
     if (error)
         return {false, std::nullopt, failure(QStringLiteral("read"), Effect::looks, path, error)};
+    buffer = std::move(read->bytes);
     return {read->unchanged, read->identity, {}};
 }
 
