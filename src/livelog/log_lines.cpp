@@ -180,3 +180,13 @@ qsizetype LogLines::longestOf(qsizetype first, qsizetype last) const
             longest = index;
     return longest;
 }
+
+IndexedLog IndexedLog::of(LogLines::Memory& memory, const std::shared_ptr<const LogLines>& shown)
+{
+    if (shown && memory.bytes == shown->bytes())
+        return same(shown);
+    IndexedLog log{nullptr, shown, std::nullopt};
+    log.lines = std::make_shared<LogLines>(
+        LogLines::indexed(std::exchange(memory, {}), shown.get(), log.linesInFront));
+    return log;
+}

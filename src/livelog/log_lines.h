@@ -72,5 +72,14 @@ struct IndexedLog
     std::shared_ptr<const LogLines> base;
     std::optional<qsizetype> linesInFront;
 
+    // The bytes in memory, ready to take shown's place: shown itself when it holds the very bytes (memory is
+    // then left as it was), else indexed against shown in memory's room. The lines are never made const,
+    // so that their memory can be lent to a later read once nothing shows them.
+    static IndexedLog of(LogLines::Memory& memory, const std::shared_ptr<const LogLines>& shown);
+    static IndexedLog same(const std::shared_ptr<const LogLines>& shown)
+    {
+        return {shown, shown, std::nullopt};
+    }
+
     const QByteArray& bytes() const { return lines->bytes(); }
 };

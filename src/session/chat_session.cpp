@@ -35,8 +35,6 @@ struct ChatSession::RefreshRead
     bool unchanged = false;
     std::optional<FileIdentity> identity;
     FileError error;
-    // Read whole, and the same bytes as the log last shown.
-    bool sameAsShown = false;
     // Read whole, and changed.
     IndexedLog log;
 };
@@ -161,7 +159,8 @@ void ChatSession::showLog(const IndexedLog& log)
     emit logRead(log);
 }
 
-// Every log given to the view was made here, never const. One that a read given up on still reads stays.
+// Every log given to the view was made by IndexedLog::of, never const. One that a read given up on still
+// reads stays.
 void ChatSession::recycleRetiredLog()
 {
     if (m_retired && m_retired.use_count() == 1)
@@ -214,14 +213,9 @@ void ChatSession::readInBackground(bool mayTrustIdentity, std::function<void(con
             read.identity = result.identity;
             read.error = result.error;
             if (!result.error.failed() && !result.unchanged) {
-                read.sameAsShown = shown && memory.bytes == shown->bytes();
-                if (!read.sameAsShown) {
-                    std::optional<qsizetype> linesInFront;
-                    read.log.lines = std::make_shared<LogLines>(
-                        LogLines::indexed(std::exchange(memory, {}), shown.get(), linesInFront));
-                    read.log.base = shown;
-                    read.log.linesInFront = linesInFront;
-                }
+                // The bytes shown already need no showing again.
+                if (IndexedLog log = IndexedLog::of(memory, shown); log.lines != shown)
+                    read.log = std::move(log);
             }
             if (!memory.bytes.isNull())
                 spare->put(std::move(memory));
@@ -262,7 +256,7 @@ void ChatSession::showReadResult(const RefreshRead& result)
     } else if (result.log.lines) {
         showLog(result.log);
     } else if (!m_viewShowsLog && m_shown) {
-        showLog({m_shown, m_shown, std::nullopt});
+        showLog(IndexedLog::same(m_shown));
     }
 }
 
@@ -316,13 +310,9 @@ void ChatSession::showPostResult(const LiveLog::PostResult& result)
 {
     m_known.reset();
     // The post read what the last tick showed, as a rule: that index stays.
-    if (result.logRead() && m_shown && result.read.bytes == m_shown->bytes()) {
-        showLog({m_shown, m_shown, std::nullopt});
-    } else if (result.logRead()) {
-        std::optional<qsizetype> linesInFront;
-        auto lines = std::make_shared<LogLines>(
-            LogLines::indexed({result.read.bytes, {}}, m_shown.get(), linesInFront));
-        showLog({std::move(lines), m_shown, linesInFront});
+    if (result.logRead()) {
+        LogLines::Memory read{result.read.bytes, {}};
+        showLog(IndexedLog::of(read, m_shown));
     }
     if (result.failed()) {
         // The user reads why first, and decides again with the text still there.

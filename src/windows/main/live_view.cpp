@@ -30,13 +30,8 @@ LiveView::LiveView(QWidget* parent)
 
 void LiveView::showLog(const QByteArray& log)
 {
-    if (m_log->bytes() == log) {
-        showIndexed({m_log, m_log, std::nullopt});
-        return;
-    }
-    std::optional<qsizetype> linesInFront;
-    auto lines = std::make_shared<const LogLines>(LogLines::indexed({log, {}}, m_log.get(), linesInFront));
-    showIndexed({std::move(lines), m_log, linesInFront});
+    LogLines::Memory bytes{log, {}};
+    showIndexed(IndexedLog::of(bytes, m_log));
 }
 
 // The lines were found where the log was read: here they only take the place of those shown. Bytes are
