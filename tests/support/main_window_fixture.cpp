@@ -9,7 +9,6 @@
 #include "windows/common/tick_box.h"
 #include "windows/main/live_view.h"
 
-#include <QFile>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -35,10 +34,7 @@ void MainWindowFixture::writeLog(const QByteArray& bytes) const
 
 QByteArray MainWindowFixture::readLog() const
 {
-    QFile file(logPath());
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
+    return readLogFile(logPath(), {});
 }
 
 void MainWindowFixture::storeShare(const QString& share)

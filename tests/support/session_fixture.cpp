@@ -5,7 +5,6 @@
 #include "support/log_file.h"
 #include "support/platform_texts.h"
 
-#include <QFile>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -44,8 +43,7 @@ void SessionFixture::writeLog(const QByteArray& bytes) const
 
 QByteArray SessionFixture::readLog() const
 {
-    QFile file(logPath());
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+    return readLogFile(logPath(), "<missing>");
 }
 
 void SessionFixture::load(bool withShare, bool ticked)
