@@ -30,6 +30,15 @@ void retryWithLogin(FileWorker& worker, const QString& name, const AskForLogin& 
 
 } // namespace
 
+struct ChatSession::PostRead
+{
+    LiveLog::PostResult result;
+    // The log the post read, indexed against the one shown when the post began.
+    IndexedLog log;
+
+    const FileError& error() const { return result.error(); }
+};
+
 struct ChatSession::RefreshRead
 {
     bool unchanged = false;
@@ -299,21 +308,26 @@ void ChatSession::post(const QString& ownText)
     retryWithLogin(
         *m_worker, QStringLiteral("live log post"),
         [this, share](const FileError& error) { return m_prompts.askForLogin(share, error); },
-        [share, bytes = encoded.bytes, station = m_workstation](FileAccess& files) {
-            return LiveLog::post(files, *station, share, bytes);
+        [share, bytes = encoded.bytes, station = m_workstation, shown = m_shown](FileAccess& files) {
+            PostRead post{LiveLog::post(files, *station, share, bytes), {}};
+            // As a refresh read is, off this thread; the post read what the last tick showed, as a rule, and
+            // then that index stays.
+            if (post.result.logRead()) {
+                LogLines::Memory read{post.result.read.bytes, {}};
+                post.log = IndexedLog::of(read, shown);
+            }
+            return post;
         },
-        [this](const LiveLog::PostResult& result) { showPostResult(result); });
+        [this](const PostRead& post) { showPostResult(post); });
 }
 
 // The log that the post read is on display, and the post's own entry is not: the next tick reads whole.
-void ChatSession::showPostResult(const LiveLog::PostResult& result)
+void ChatSession::showPostResult(const PostRead& post)
 {
     m_known.reset();
-    // The post read what the last tick showed, as a rule: that index stays.
-    if (result.logRead()) {
-        LogLines::Memory read{result.read.bytes, {}};
-        showLog(IndexedLog::of(read, m_shown));
-    }
+    const LiveLog::PostResult& result = post.result;
+    if (result.logRead())
+        showLog(post.log);
     if (result.failed()) {
         // The user reads why first, and decides again with the text still there.
         m_closeAfterPost = false;

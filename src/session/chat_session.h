@@ -147,7 +147,8 @@ private:
     void showLog(const IndexedLog& log);
     // The log shown before the last one, once nothing else holds it, lends its memory to the next read.
     void recycleRetiredLog();
-    void showPostResult(const LiveLog::PostResult& result);
+    struct PostRead;
+    void showPostResult(const PostRead& post);
     void endPosting();
     // A dialog runs an event loop: no refresh tick may run inside it.
     void withRefreshPaused(const std::function<void()>& dialog);
