@@ -35,6 +35,17 @@ QByteArray urlOf(const QString& path)
     return ServerSharePath::parse(path).smbUrl();
 }
 
+// Opens url for reading, hands the open file to use and closes it again; the error is the open's or use's.
+template <typename Use> int withFileToRead(SMBCCTX* context, const QByteArray& url, Use use)
+{
+    SMBCFILE* file = smbc_getFunctionOpen(context)(context, url.constData(), O_RDONLY, 0);
+    if (!file)
+        return lastError();
+    const int error = use(file);
+    smbc_getFunctionClose(context)(context, file);
+    return error;
+}
+
 // Reads until the end of the file or maxBytes: a size from the server's metadata may be old. Fills the
 // room the buffer has first, so that a buffer read into again is not grown and copied.
 int readWhole(SMBCCTX* context, SMBCFILE* file, QByteArray& bytes, qsizetype maxBytes)
@@ -120,27 +131,21 @@ FileRereadResult SmbFileAccess::readIfChanged(const QString& path, const std::op
     const auto read = std::make_shared<Read>();
     read->bytes = std::move(buffer);
     const int error = runFor(path, [url, read, known](SMBCCTX* context) {
-        SMBCFILE* file = smbc_getFunctionOpen(context)(context, url.constData(), O_RDONLY, 0);
-        if (!file)
-            return lastError();
-        struct stat status = {};
-        int readError = 0;
-        if (smbc_getFunctionFstat(context)(context, file, &status) < 0) {
-            readError = lastError();
-        } else {
+        return withFileToRead(context, url, [&](SMBCFILE* file) {
+            struct stat status = {};
+            if (smbc_getFunctionFstat(context)(context, file, &status) < 0)
+                return lastError();
             read->identity = {qint64(status.st_size),
                               qint64(status.st_mtim.tv_sec) * 1'000'000'000 + status.st_mtim.tv_nsec,
                               quint64(status.st_dev), quint64(status.st_ino)};
             read->unchanged = known && *known == read->identity;
-            if (!read->unchanged) {
-                read->bytes.resize(0);
-                if (read->bytes.capacity() <= status.st_size)
-                    read->bytes.reserve(qsizetype(status.st_size) + 1);
-                readError = readWhole(context, file, read->bytes, std::numeric_limits<qsizetype>::max());
-            }
-        }
-        smbc_getFunctionClose(context)(context, file);
-        return readError;
+            if (read->unchanged)
+                return 0;
+            read->bytes.resize(0);
+            if (read->bytes.capacity() <= status.st_size)
+                read->bytes.reserve(qsizetype(status.st_size) + 1);
+            return readWhole(context, file, read->bytes, std::numeric_limits<qsizetype>::max());
+        });
     });
     if (error)
         return {false, std::nullopt, failure(QStringLiteral("read"), Effect::looks, path, error)};
@@ -153,12 +158,8 @@ FileReadResult SmbFileAccess::readStart(const QString& path, qsizetype maxBytes)
     const QByteArray url = urlOf(path);
     const auto bytes = std::make_shared<QByteArray>();
     const int error = runFor(path, [url, bytes, maxBytes](SMBCCTX* context) {
-        SMBCFILE* file = smbc_getFunctionOpen(context)(context, url.constData(), O_RDONLY, 0);
-        if (!file)
-            return lastError();
-        const int readError = readWhole(context, file, *bytes, maxBytes);
-        smbc_getFunctionClose(context)(context, file);
-        return readError;
+        return withFileToRead(context, url,
+                              [&](SMBCFILE* file) { return readWhole(context, file, *bytes, maxBytes); });
     });
     if (error)
         return {{}, failure(QStringLiteral("read"), Effect::looks, path, error)};
